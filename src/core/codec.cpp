@@ -1,0 +1,476 @@
+#include "codec.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+
+#include "platform.h"
+#include "utf.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define WRENFOLD_SSE2 1
+#endif
+
+namespace wrenfold {
+namespace {
+
+constexpr char16_t kCr = u'\r';
+constexpr char16_t kLf = u'\n';
+constexpr char16_t kReplacement = utf::kReplacementCharacter;
+constexpr std::size_t kUtf16GuessSampleBytes = 4096;
+
+using utf::is_high_surrogate;
+using utf::is_low_surrogate;
+using utf::is_surrogate;
+
+// Index of the first CR or LF, or `size` when there is none.
+template <typename Unit>
+std::size_t find_line_break(const Unit* units, std::size_t size) {
+  std::size_t i = 0;
+#ifdef WRENFOLD_SSE2
+  if constexpr (sizeof(Unit) == 1) {
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= size; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const int hits = _mm_movemask_epi8(
+          _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+      if (hits != 0) return i + std::countr_zero(static_cast<unsigned>(hits));
+    }
+  } else {
+    const __m128i cr = _mm_set1_epi16('\r');
+    const __m128i lf = _mm_set1_epi16('\n');
+    for (; i + 8 <= size; i += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+      const int hits = _mm_movemask_epi8(
+          _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+      if (hits != 0) return i + std::countr_zero(static_cast<unsigned>(hits)) / 2;
+    }
+  }
+#endif
+  for (; i < size; ++i) {
+    if (units[i] == '\r' || units[i] == '\n') return i;
+  }
+  return size;
+}
+
+// Only the first line break counts.
+template <typename Unit>
+LineEnding detect_line_ending(const Unit* units, std::size_t size) {
+  const std::size_t at = find_line_break(units, size);
+  if (at == size) return LineEnding::Windows;
+  if (units[at] == '\n') return LineEnding::Unix;
+  if (at + 1 < size && units[at + 1] == '\n') return LineEnding::Windows;
+  return LineEnding::Macintosh;
+}
+
+std::optional<Encoding> guess_utf16(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < 4 || bytes.size() % 2 != 0) return std::nullopt;
+  const std::size_t pairs = std::min(bytes.size(), kUtf16GuessSampleBytes) / 2;
+  std::size_t even_zeros = 0;
+  std::size_t odd_zeros = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    even_zeros += bytes[2 * i] == 0;
+    odd_zeros += bytes[2 * i + 1] == 0;
+  }
+  const double n = static_cast<double>(pairs);
+  if (static_cast<double>(odd_zeros) > 0.4 * n && static_cast<double>(even_zeros) < 0.05 * n) {
+    return Encoding::Utf16Le;
+  }
+  if (static_cast<double>(even_zeros) > 0.4 * n && static_cast<double>(odd_zeros) < 0.05 * n) {
+    return Encoding::Utf16Be;
+  }
+  return std::nullopt;
+}
+
+// Code units are copied as they stand, lone surrogates included; an odd last byte
+// becomes one U+FFFD.
+std::u16string copy_utf16(std::span<const std::uint8_t> bytes, bool big_endian) {
+  const std::size_t units = bytes.size() / 2;
+  const bool odd_byte = bytes.size() % 2 != 0;
+  std::u16string text(units + (odd_byte ? 1 : 0), u'\0');
+  char16_t* out = text.data();
+  const std::uint8_t* in = bytes.data();
+  const bool native_order = big_endian == (std::endian::native == std::endian::big);
+  if (native_order) {
+    if (units != 0) std::memcpy(out, in, units * 2);
+  } else {
+    for (std::size_t i = 0; i < units; ++i) {
+      out[i] = static_cast<char16_t>((in[2 * i] << 8) | in[2 * i + 1]);
+    }
+  }
+  if (odd_byte) out[units] = kReplacement;
+  return text;
+}
+
+enum class Utf8Errors { Replace, Reject };
+
+// UTF-8 to CR-only UTF-16 in one pass. Every byte gives at most one unit, so a buffer of
+// the input's length always suffices and the output never overtakes the input. Returns
+// false when `errors` is Reject and the input is ill-formed.
+template <Utf8Errors errors>
+bool decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
+  const std::uint8_t* in = bytes.data();
+  const std::size_t size = bytes.size();
+  text.resize(size);
+  char16_t* out = text.data();
+  std::size_t i = 0;
+  std::size_t o = 0;
+  while (i < size) {
+#ifdef WRENFOLD_SSE2
+    // Runs of ASCII go sixteen at a time; the block stops at the first LF or non-ASCII
+    // byte. Writing all sixteen units is safe because o + 16 <= i + 16 <= size.
+    if (i + 16 <= size) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), _mm_unpackhi_epi8(v, zero));
+      const unsigned stops = static_cast<unsigned>(
+          _mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+      if (stops == 0) {
+        i += 16;
+        o += 16;
+        continue;
+      }
+      const unsigned ascii_run = static_cast<unsigned>(std::countr_zero(stops));
+      i += ascii_run;
+      o += ascii_run;
+    }
+#endif
+    const std::uint8_t byte = in[i];
+    if (byte < 0x80) {
+      if (byte == '\n') {
+        if (i == 0 || in[i - 1] != '\r') out[o++] = kCr;
+      } else {
+        out[o++] = byte;
+      }
+      ++i;
+      continue;
+    }
+    const utf::Utf8Sequence sequence = utf::decode_utf8_sequence(in + i, size - i);
+    if (sequence.valid) {
+      o += utf::put_utf16(sequence.code_point, out + o);
+    } else {
+      if constexpr (errors == Utf8Errors::Reject) return false;
+      out[o++] = kReplacement;
+    }
+    i += sequence.length;
+  }
+  text.resize(o);
+  return true;
+}
+
+void finish_decoded_utf16(DecodedText& decoded) {
+  decoded.line_ending = detect_line_ending(decoded.text.data(), decoded.text.size());
+  decoded.text = normalize_line_breaks(std::move(decoded.text));
+}
+
+// Line breaks as they come out of normalisation and expansion: CR and lone LF are one
+// break each, the LF of a CR LF pair disappears.
+struct LineBreakCounts {
+  std::size_t breaks = 0;
+  std::size_t paired_lfs = 0;
+};
+
+std::span<const std::uint8_t> line_break_bytes(LineEnding line_ending) {
+  static constexpr std::uint8_t kCrLf[] = {'\r', '\n'};
+  static constexpr std::uint8_t kLfOnly[] = {'\n'};
+  static constexpr std::uint8_t kCrOnly[] = {'\r'};
+  switch (line_ending) {
+    case LineEnding::Windows: return kCrLf;
+    case LineEnding::Unix: return kLfOnly;
+    case LineEnding::Macintosh: return kCrOnly;
+  }
+  return kCrOnly;
+}
+
+std::size_t units_after_expansion(std::size_t size, const LineBreakCounts& counts,
+                                  LineEnding line_ending) {
+  const std::size_t normalized = size - counts.paired_lfs;
+  return line_ending == LineEnding::Windows ? normalized + counts.breaks : normalized;
+}
+
+// The LF of a CR LF pair writes nothing: the CR already stood for the break.
+bool is_paired_lf(std::u16string_view text, std::size_t i) {
+  return text[i] == kLf && i > 0 && text[i - 1] == kCr;
+}
+
+LineBreakCounts count_line_breaks(std::u16string_view text) {
+  const char16_t* p = text.data();
+  const std::size_t size = text.size();
+  std::size_t crs = 0;
+  std::size_t lfs = 0;
+  std::size_t paired = 0;
+  if (size != 0) {
+    crs = p[0] == kCr;
+    lfs = p[0] == kLf;
+  }
+  for (std::size_t i = 1; i < size; ++i) {
+    crs += p[i] == kCr;
+    lfs += p[i] == kLf;
+    paired += (p[i] == kLf) & (p[i - 1] == kCr);
+  }
+  return {crs + lfs - paired, paired};
+}
+
+std::vector<std::uint8_t> encode_utf16(std::u16string_view text, LineEnding line_ending,
+                                       bool big_endian) {
+  const LineBreakCounts counts = count_line_breaks(text);
+  std::vector<std::uint8_t> bytes(2 + 2 * units_after_expansion(text.size(), counts, line_ending));
+  std::uint8_t* out = bytes.data();
+  const std::size_t out_size = bytes.size();
+  const auto put = [big_endian](std::uint8_t* at, char16_t unit) {
+    const std::uint8_t high = static_cast<std::uint8_t>(unit >> 8);
+    const std::uint8_t low = static_cast<std::uint8_t>(unit & 0xFF);
+    at[0] = big_endian ? high : low;
+    at[1] = big_endian ? low : high;
+  };
+  put(out, 0xFEFF);
+  std::size_t o = 2;
+  const std::span<const std::uint8_t> break_bytes = line_break_bytes(line_ending);
+  const auto write_break = [&] {
+    for (std::uint8_t b : break_bytes) {
+      put(out + o, b);
+      o += 2;
+    }
+  };
+  const char16_t* p = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  while (i < size) {
+#ifdef WRENFOLD_SSE2
+    if (i + 8 <= size && o + 16 <= out_size) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+          _mm_cmpeq_epi16(v, _mm_set1_epi16('\r')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\n')))));
+      if (big_endian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), v);
+      const unsigned run = stops == 0 ? 8 : static_cast<unsigned>(std::countr_zero(stops)) / 2;
+      i += run;
+      o += 2 * run;
+      if (run == 8) continue;
+    }
+#endif
+    const char16_t unit = p[i];
+    if (unit == kCr || unit == kLf) {
+      if (!is_paired_lf(text, i)) write_break();
+    } else {
+      put(out + o, unit);
+      o += 2;
+    }
+    ++i;
+  }
+  return bytes;
+}
+
+std::size_t utf8_length(std::u16string_view text, const LineBreakCounts& counts,
+                        LineEnding line_ending) {
+  const char16_t* p = text.data();
+  const std::size_t size = text.size();
+  std::size_t bytes = 0;
+  std::size_t pairs = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes += 1 + (p[i] >= 0x80) + (p[i] >= 0x800);
+  }
+  for (std::size_t i = 1; i < size; ++i) {
+    pairs += is_low_surrogate(p[i]) & is_high_surrogate(p[i - 1]);
+  }
+  // A pair counted as 3 + 3 takes 4 bytes; every line break unit counted as one byte.
+  bytes = bytes - 2 * pairs - counts.paired_lfs;
+  if (line_ending == LineEnding::Windows) bytes += counts.breaks;
+  return bytes;
+}
+
+std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_ending,
+                                      bool with_bom) {
+  const LineBreakCounts counts = count_line_breaks(text);
+  const std::size_t bom = with_bom ? 3 : 0;
+  std::vector<std::uint8_t> bytes(bom + utf8_length(text, counts, line_ending));
+  std::uint8_t* out = bytes.data();
+  const std::size_t out_size = bytes.size();
+  std::size_t o = 0;
+  if (with_bom) {
+    out[o++] = 0xEF;
+    out[o++] = 0xBB;
+    out[o++] = 0xBF;
+  }
+  const std::span<const std::uint8_t> break_bytes = line_break_bytes(line_ending);
+  const auto write_break = [&] {
+    for (std::uint8_t b : break_bytes) out[o++] = b;
+  };
+  const char16_t* p = text.data();
+  const std::size_t size = text.size();
+  std::size_t i = 0;
+  while (i < size) {
+#ifdef WRENFOLD_SSE2
+    if (i + 16 <= size && o + 16 <= out_size) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i non_ascii_bits = _mm_set1_epi16(static_cast<short>(0xFF80));
+      const __m128i ascii = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, non_ascii_bits), zero),
+                                            _mm_cmpeq_epi16(_mm_and_si128(b, non_ascii_bits), zero));
+      const __m128i packed = _mm_packus_epi16(a, b);
+      const unsigned breaks = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_or_si128(_mm_cmpeq_epi8(packed, _mm_set1_epi8('\r')),
+                       _mm_cmpeq_epi8(packed, _mm_set1_epi8('\n')))));
+      const unsigned stops = (~static_cast<unsigned>(_mm_movemask_epi8(ascii)) & 0xFFFF) | breaks;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), packed);
+      const unsigned run = stops == 0 ? 16 : static_cast<unsigned>(std::countr_zero(stops));
+      i += run;
+      o += run;
+      if (run == 16) continue;
+    }
+#endif
+    const char16_t unit = p[i];
+    if (unit < 0x80) {
+      if (unit == kCr || unit == kLf) {
+        if (!is_paired_lf(text, i)) write_break();
+      } else {
+        out[o++] = static_cast<std::uint8_t>(unit);
+      }
+      ++i;
+    } else if (is_high_surrogate(unit) && i + 1 < size && is_low_surrogate(p[i + 1])) {
+      o += utf::put_utf8(utf::combine_surrogates(unit, p[i + 1]), out + o);
+      i += 2;
+    } else {
+      o += utf::put_utf8(is_surrogate(unit) ? kReplacement : unit, out + o);
+      ++i;
+    }
+  }
+  return bytes;
+}
+
+std::u16string expand_line_breaks(std::u16string_view text, LineEnding line_ending) {
+  const LineBreakCounts counts = count_line_breaks(text);
+  std::u16string expanded;
+  expanded.reserve(units_after_expansion(text.size(), counts, line_ending));
+  const std::span<const std::uint8_t> break_bytes = line_break_bytes(line_ending);
+  const auto write_break = [&] {
+    for (std::uint8_t b : break_bytes) expanded.push_back(b);
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == kCr || text[i] == kLf) {
+      if (!is_paired_lf(text, i)) write_break();
+    } else {
+      expanded.push_back(text[i]);
+    }
+  }
+  return expanded;
+}
+
+bool has_unpaired_surrogate(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (is_high_surrogate(text[i]) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
+      ++i;
+    } else if (is_surrogate(text[i])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes) {
+  DecodedText decoded;
+  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    const std::span<const std::uint8_t> content = bytes.subspan(3);
+    decoded.encoding = Encoding::Utf8Bom;
+    decoded.line_ending = detect_line_ending(content.data(), content.size());
+    decode_utf8<Utf8Errors::Replace>(content, decoded.text);
+    return decoded;
+  }
+  if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
+                            (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+    decoded.encoding = bytes[0] == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
+    decoded.text = copy_utf16(bytes.subspan(2), decoded.encoding == Encoding::Utf16Be);
+    finish_decoded_utf16(decoded);
+    return decoded;
+  }
+  if (const std::optional<Encoding> guessed = guess_utf16(bytes)) {
+    decoded.encoding = *guessed;
+    decoded.text = copy_utf16(bytes, *guessed == Encoding::Utf16Be);
+    finish_decoded_utf16(decoded);
+    return decoded;
+  }
+  // UTF-8 bytes map CR and LF to themselves, so the style can be read off the bytes.
+  decoded.line_ending = detect_line_ending(bytes.data(), bytes.size());
+  if (decode_utf8<Utf8Errors::Reject>(bytes, decoded.text)) {
+    decoded.encoding = Encoding::Utf8;
+    return decoded;
+  }
+  decoded.text = std::u16string();  // let go of the UTF-8 attempt before converting again
+  decoded.encoding = Encoding::Ansi;
+  decoded.text = platform::ansi_to_utf16(bytes);
+  finish_decoded_utf16(decoded);
+  return decoded;
+}
+
+std::u16string normalize_line_breaks(std::u16string units) {
+  const std::size_t first_lf = units.find(kLf);
+  if (first_lf == std::u16string::npos) return units;
+  char16_t* p = units.data();
+  const std::size_t size = units.size();
+  // The previous unit is remembered as it was read: the compaction overwrites in place.
+  char16_t previous = first_lf > 0 ? p[first_lf - 1] : u'\0';
+  std::size_t o = first_lf;
+  for (std::size_t i = first_lf; i < size; ++i) {
+    const char16_t unit = p[i];
+    if (unit == kLf) {
+      if (previous != kCr) p[o++] = kCr;
+    } else {
+      p[o++] = unit;
+    }
+    previous = unit;
+  }
+  units.resize(o);
+  return units;
+}
+
+std::vector<std::uint8_t> encode_for_save(std::u16string_view text, Encoding encoding,
+                                          LineEnding line_ending) {
+  switch (encoding) {
+    case Encoding::Utf8: return encode_utf8(text, line_ending, false);
+    case Encoding::Utf8Bom: return encode_utf8(text, line_ending, true);
+    case Encoding::Utf16Le: return encode_utf16(text, line_ending, false);
+    case Encoding::Utf16Be: return encode_utf16(text, line_ending, true);
+    case Encoding::Ansi:
+      if (text.empty()) return {};
+      return platform::utf16_to_ansi(expand_line_breaks(text, line_ending));
+  }
+  return {};
+}
+
+bool ansi_would_lose_characters(std::u16string_view text) {
+  if (text.empty()) return false;
+  if (platform::ansi_code_page() == 65001) {
+    const bool any_surrogate = std::any_of(text.begin(), text.end(), is_surrogate);
+    return any_surrogate && has_unpaired_surrogate(text);
+  }
+  return platform::ansi_conversion_uses_default_char(text);
+}
+
+std::u16string_view encoding_display_name(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::Utf8: return u"UTF-8";
+    case Encoding::Utf8Bom: return u"UTF-8 with BOM";
+    case Encoding::Utf16Le: return u"UTF-16 LE";
+    case Encoding::Utf16Be: return u"UTF-16 BE";
+    case Encoding::Ansi: return u"ANSI";
+  }
+  return u"UTF-8";
+}
+
+std::u16string_view line_ending_display_name(LineEnding line_ending) {
+  switch (line_ending) {
+    case LineEnding::Windows: return u"Windows (CRLF)";
+    case LineEnding::Unix: return u"Unix (LF)";
+    case LineEnding::Macintosh: return u"Macintosh (CR)";
+  }
+  return u"Windows (CRLF)";
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,49 @@
+#pragma once
+// Bytes of a file to editor text (UTF-16, every line break a single CR) and back.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wrenfold {
+
+enum class Encoding : std::uint8_t {
+  Utf8 = 0,
+  Utf8Bom = 1,
+  Utf16Le = 2,
+  Utf16Be = 3,
+  Ansi = 4,
+};
+
+enum class LineEnding : std::uint8_t {
+  Windows = 0,
+  Unix = 1,
+  Macintosh = 2,
+};
+
+struct DecodedText {
+  std::u16string text;
+  LineEnding line_ending = LineEnding::Windows;
+  Encoding encoding = Encoding::Utf8;
+};
+
+// Detects the encoding and line-ending style and decodes. Never fails.
+DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes);
+
+// CR LF becomes CR, a remaining LF becomes CR. Text without LF comes back as it went in,
+// without a copy; otherwise the work is done in place.
+std::u16string normalize_line_breaks(std::u16string units);
+
+// Never fails: unpaired surrogates become U+FFFD in UTF-8, ANSI takes the system's substitutes.
+std::vector<std::uint8_t> encode_for_save(std::u16string_view text, Encoding encoding,
+                                          LineEnding line_ending);
+
+// True when saving `text` as ANSI would lose characters (best-fit substitutions count as loss).
+bool ansi_would_lose_characters(std::u16string_view text);
+
+std::u16string_view encoding_display_name(Encoding encoding);
+std::u16string_view line_ending_display_name(LineEnding line_ending);
+
+}  // namespace wrenfold
