@@ -27,4 +27,11 @@ std::vector<std::uint8_t> utf16_to_ansi(std::u16string_view text);
 // default character anywhere.
 bool ansi_conversion_uses_default_char(std::u16string_view text);
 
+// The user's thousands separator; "," when the locale has none.
+std::u16string thousands_separator();
+
+// Makes thousands_separator answer `separator`. Only the POSIX side can; Windows answers
+// whether `separator` is already the locale's.
+bool use_thousands_separator(std::u16string_view separator);
+
 }  // namespace wrenfold::platform

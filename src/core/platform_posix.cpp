@@ -13,6 +13,7 @@ constexpr unsigned kWesternEuropean = 1252;
 constexpr unsigned kUtf8 = 65001;
 
 unsigned selected_code_page = kWesternEuropean;
+std::u16string selected_thousands_separator = u",";
 
 // Bytes 0x80 to 0x9F of code page 1252. The five holes map to the C1 controls, as
 // Windows' own conversion does.
@@ -128,6 +129,13 @@ bool ansi_conversion_uses_default_char(std::u16string_view text) {
   bool lost = false;
   utf16_to_windows_1252(text, lost);
   return lost;
+}
+
+std::u16string thousands_separator() { return selected_thousands_separator; }
+
+bool use_thousands_separator(std::u16string_view separator) {
+  selected_thousands_separator = separator.empty() ? u"," : std::u16string(separator);
+  return true;
 }
 
 }  // namespace wrenfold::platform

@@ -93,4 +93,15 @@ bool ansi_conversion_uses_default_char(std::u16string_view text) {
   return false;
 }
 
+std::u16string thousands_separator() {
+  wchar_t buffer[8] = {};
+  const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8);
+  if (length < 2) return u",";
+  return std::u16string(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(length - 1));
+}
+
+bool use_thousands_separator(std::u16string_view separator) {
+  return separator == thousands_separator();
+}
+
 }  // namespace wrenfold::platform

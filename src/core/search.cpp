@@ -1,0 +1,222 @@
+#include "search.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "codec.h"
+#include "extended_escapes.h"
+#include "fold_table.h"
+#include "literal_search.h"
+#include "number_format.h"
+#include "platform.h"
+#include "result.h"
+
+namespace wrenfold {
+namespace {
+
+struct Span {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
+
+struct Found {
+  std::size_t start = 0;
+  std::size_t length = 0;
+};
+
+using FindResult = Result<std::optional<Found>>;
+
+// How one operation looks for matches in one snapshot of the text.
+struct Finder {
+  std::u16string_view text;
+  std::u16string needle;  // folded when the search ignores case
+  bool fold = false;
+};
+
+Finder make_finder(const SearchRequest& request, std::u16string_view text) {
+  Finder finder;
+  finder.text = text;
+  finder.fold = !request.match_case;
+  if (request.mode == SearchMode::Extended) {
+    finder.needle = normalize_line_breaks(parse_extended(request.find_text));
+  } else {
+    finder.needle = request.find_text;
+  }
+  if (finder.fold) finder.needle = fold_text(finder.needle);
+  return finder;
+}
+
+std::optional<Found> found_at(std::size_t at, std::size_t length) {
+  if (at == kNotFound) return std::nullopt;
+  return Found{at, length};
+}
+
+// The first match at or after `start`.
+FindResult match_forward(const Finder& finder, std::size_t start) {
+  if (finder.needle.empty()) return std::optional<Found>();
+  const std::size_t at = finder.fold ? find_first_folded(finder.text, finder.needle, start)
+                                     : find_first(finder.text, finder.needle, start);
+  return found_at(at, finder.needle.size());
+}
+
+// The last match that ends at or before `bound`.
+FindResult match_backward(const Finder& finder, std::size_t bound) {
+  if (finder.needle.empty()) return std::optional<Found>();
+  const std::size_t at = finder.fold ? find_last_folded(finder.text, finder.needle, bound)
+                                     : find_last(finder.text, finder.needle, bound);
+  return found_at(at, finder.needle.size());
+}
+
+FindResult search_forward(const Finder& finder, std::size_t start, bool wrap_around) {
+  FindResult found = match_forward(finder, start);
+  if (found && !*found && start != 0 && wrap_around) found = match_forward(finder, 0);
+  return found;
+}
+
+FindResult search_down(const Finder& finder, Span selection, bool wrap_around) {
+  FindResult found = search_forward(finder, selection.end, wrap_around);
+  if (!found || !*found) return found;
+  // An empty match right at an empty selection would keep the caret where it is.
+  const Found match = **found;
+  if (match.length == 0 && selection.start == selection.end && match.start == selection.start &&
+      match.start < finder.text.size()) {
+    return search_forward(finder, selection.start + 1, wrap_around);
+  }
+  return found;
+}
+
+FindResult search_up(const Finder& finder, Span selection, bool wrap_around) {
+  const std::size_t bound = std::min(finder.text.size(), selection.start);
+  FindResult found = match_backward(finder, bound);
+  if (found && !*found && wrap_around && bound < finder.text.size()) {
+    found = match_backward(finder, finder.text.size());
+  }
+  return found;
+}
+
+Span clamp_selection(EditorSelection raw, std::size_t length) {
+  const auto non_negative = [](std::int64_t v) { return static_cast<std::size_t>(std::max<std::int64_t>(v, 0)); };
+  Span span;
+  span.start = std::min(non_negative(raw.start), length);
+  span.end = std::min(std::max(non_negative(raw.end), span.start), length);
+  return span;
+}
+
+std::u16string prepared_replacement(const SearchRequest& request, std::u16string_view replacement) {
+  if (request.mode == SearchMode::Extended) {
+    return normalize_line_breaks(parse_extended(replacement));
+  }
+  return std::u16string(replacement);
+}
+
+// The replacement for the selection when the selection is exactly a match.
+std::optional<std::u16string> replacement_for_selection(const Finder& finder, Span selection,
+                                                        const SearchRequest& request,
+                                                        std::u16string_view replacement) {
+  const std::size_t length = selection.end - selection.start;
+  if (finder.needle.empty() || length != finder.needle.size()) return std::nullopt;
+  const std::u16string_view selected = finder.text.substr(selection.start, length);
+  const bool equal = finder.fold ? fold_text(selected) == finder.needle : selected == finder.needle;
+  if (!equal) return std::nullopt;
+  return prepared_replacement(request, replacement);
+}
+
+std::u16string not_found_message(std::u16string_view find_text) {
+  return u"Can't find \"" + std::u16string(find_text) + u"\"";
+}
+
+std::u16string replaced_message(std::size_t count) {
+  if (count == 1) return u"Replaced 1 occurrence.";
+  return u"Replaced " + group_thousands(count, platform::thousands_separator()) + u" occurrences.";
+}
+
+void remember(SearchMemory& memory, const SearchRequest& request) {
+  memory.last_search = request;
+  remember_find_text(memory.find_history, request.find_text);
+}
+
+// Every non-overlapping occurrence, replaced in one pass over the unfolded text.
+struct ReplacedText {
+  std::u16string text;
+  std::size_t count = 0;
+};
+
+ReplacedText replace_every_occurrence(const Finder& finder, std::u16string_view replacement) {
+  ReplacedText result;
+  const std::u16string_view text = finder.text;
+  const std::size_t m = finder.needle.size();
+  if (m == 0) return result;
+  const std::u16string folded = finder.fold ? fold_text(text) : std::u16string();
+  const std::u16string_view searched = finder.fold ? std::u16string_view(folded) : text;
+  std::vector<std::size_t> starts;
+  for (std::size_t at = find_first(searched, finder.needle, 0); at != kNotFound;
+       at = find_first(searched, finder.needle, at + m)) {
+    starts.push_back(at);
+  }
+  result.count = starts.size();
+  if (starts.empty()) return result;
+  result.text.reserve(text.size() - starts.size() * m + starts.size() * replacement.size());
+  std::size_t copied = 0;
+  for (std::size_t at : starts) {
+    result.text.append(text.substr(copied, at - copied));
+    result.text.append(replacement);
+    copied = at + m;
+  }
+  result.text.append(text.substr(copied));
+  return result;
+}
+
+}  // namespace
+
+SearchOutcome find_next(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
+                        bool up) {
+  if (request.find_text.empty()) return u"Enter text to find.";
+  remember(memory, request);
+  const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
+  const Span selection = clamp_selection(editor.selection(), snapshot->size());
+  const Finder finder = make_finder(request, *snapshot);
+  const FindResult found = up ? search_up(finder, selection, request.wrap_around)
+                              : search_down(finder, selection, request.wrap_around);
+  if (!found) return found.error().message;
+  if (!*found) return not_found_message(request.find_text);
+  editor.set_selection((*found)->start, (*found)->start + (*found)->length);
+  editor.scroll_caret_into_view();
+  return std::nullopt;
+}
+
+SearchOutcome replace_one(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
+                          std::u16string_view replacement, bool up) {
+  if (request.find_text.empty()) return u"Enter text to find.";
+  {
+    const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
+    const Span selection = clamp_selection(editor.selection(), snapshot->size());
+    const Finder finder = make_finder(request, *snapshot);
+    const std::optional<std::u16string> text =
+        replacement_for_selection(finder, selection, request, replacement);
+    if (text) {
+      editor.replace_selection(*text);
+      const std::size_t caret = up ? selection.start : selection.start + text->size();
+      editor.set_selection(caret, caret);
+    }
+  }
+  return find_next(editor, memory, request, up);
+}
+
+SearchOutcome replace_all(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
+                          std::u16string_view replacement) {
+  if (request.find_text.empty()) return u"Enter text to find.";
+  remember(memory, request);
+  const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
+  const Finder finder = make_finder(request, *snapshot);
+  const ReplacedText replaced =
+      replace_every_occurrence(finder, prepared_replacement(request, replacement));
+  if (replaced.count == 0) return replaced_message(0);
+  const Span selection = clamp_selection(editor.selection(), snapshot->size());
+  const std::size_t caret = std::min({selection.start, snapshot->size(), replaced.text.size()});
+  editor.set_selection(0, snapshot->size());
+  editor.replace_selection(replaced.text);
+  editor.set_selection(caret, caret);
+  return replaced_message(replaced.count);
+}
+
+}  // namespace wrenfold
