@@ -7,8 +7,96 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <optional>
+#include <utility>
 
 namespace wrenfold::platform {
+
+// ---- Files and folders, for the settings store and the atomic file writer.
+
+// A failed system call: the system's error code (errno, or GetLastError on Windows) and
+// its description followed by " (os error N)".
+struct SystemError {
+  std::uint32_t code = 0;
+  bool permission_denied = false;
+  std::u16string message;
+};
+
+// What a file operation with a result gives back: the value, or why there is none.
+template <typename T>
+struct SystemResult {
+  T value{};
+  std::optional<SystemError> error;
+};
+
+// Empty on success.
+using SystemStatus = std::optional<SystemError>;
+
+// An open file. Its owner closes it; a failure to close is only seen through close_file.
+class File {
+ public:
+  File() = default;
+  explicit File(std::intptr_t handle) : handle_(handle) {}
+  File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  bool is_open() const { return handle_ != kClosed; }
+  std::intptr_t handle() const { return handle_; }
+  std::intptr_t release() { return std::exchange(handle_, kClosed); }
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;
+  std::intptr_t handle_ = kClosed;
+};
+
+std::optional<std::u16string> environment_variable(std::u16string_view name);
+std::uint32_t process_id();
+
+bool is_path_separator(char16_t unit);
+// `folder` and `name` joined by the system's separator.
+std::u16string join_path(std::u16string_view folder, std::u16string_view name);
+// The system's absolute form of `path`, with "." and ".." resolved as text.
+SystemResult<std::u16string> full_path(std::u16string_view path);
+// The path of what `path` finally names, every link followed.
+SystemResult<std::u16string> final_path(std::u16string_view path);
+
+// These look at the entry itself and never follow a link: a symbolic link or other
+// name-surrogate reparse point.
+bool is_symbolic_link(std::u16string_view path);
+bool entry_exists(std::u16string_view path);
+bool is_real_folder(std::u16string_view path);
+// This one follows links.
+bool is_regular_file(std::u16string_view path);
+
+SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path);
+// Fails when anything of that name exists. Others may read, write and delete it meanwhile.
+SystemResult<File> create_new_file(std::u16string_view path);
+// An existing file, opened for writing at its start without truncating it.
+SystemResult<File> open_file_for_writing(std::u16string_view path);
+// One write, retried when interrupted; it may accept fewer bytes than offered.
+SystemResult<std::size_t> write_to_file(const File& file, std::span<const std::uint8_t> bytes);
+SystemStatus flush_file(const File& file);
+SystemStatus set_file_length(const File& file, std::uint64_t length);
+SystemStatus close_file(File& file);
+
+// Swaps `replacement` in under the name `target`, which keeps its identity and attributes.
+SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement);
+// Renames a file, replacing any file of the new name.
+SystemStatus rename_file(std::u16string_view from, std::u16string_view to);
+// Renames a folder to a name that is free.
+SystemStatus move_folder(std::u16string_view from, std::u16string_view to);
+SystemStatus delete_file(std::u16string_view path);
+// Creates `path` and any missing parents; a folder that is already there is success.
+SystemStatus create_folders(std::u16string_view path);
+
+// Tests prove that a failed write loses nothing: after `bytes` more bytes every file write
+// fails as if the disk were full; nullopt restores normal writes.
+void simulate_disk_full_after(std::optional<std::uint64_t> bytes);
+
+// ---- end of files and folders.
 
 // The system ANSI code page (GetACP on Windows).
 unsigned ansi_code_page();
@@ -33,5 +121,9 @@ std::u16string thousands_separator();
 // Makes thousands_separator answer `separator`. Only the POSIX side can; Windows answers
 // whether `separator` is already the locale's.
 bool use_thousands_separator(std::u16string_view separator);
+
+// The first UTF-16 unit of the canonical decomposition (NFD) of `code_point`; the first unit
+// of `code_point` itself when it has none or normalisation fails.
+char16_t nfd_first_unit(char32_t code_point);
 
 }  // namespace wrenfold::platform

@@ -1,7 +1,18 @@
 // POSIX stand-ins for the system services. The ANSI code page is one of the two that
 // matter most on Windows desktops, 1252 or 65001, chosen by use_ansi_code_page.
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 
 #include "platform.h"
 #include "utf.h"
@@ -137,5 +148,267 @@ bool use_thousands_separator(std::u16string_view separator) {
   selected_thousands_separator = separator.empty() ? u"," : std::u16string(separator);
   return true;
 }
+
+namespace {
+
+struct NfdFirstUnit {
+  char32_t code_point;
+  char16_t first_unit;
+};
+
+// Only code points whose decomposition starts with a different unit than they do.
+constexpr NfdFirstUnit kNfdFirstUnits[] = {
+#include "nfd_first_units.inc"
+};
+
+constexpr char32_t kHangulFirst = 0xAC00;
+constexpr char32_t kHangulLast = 0xD7A3;
+constexpr char32_t kHangulLeadingJamo = 0x1100;
+constexpr char32_t kHangulSyllablesPerLeadingJamo = 588;
+
+}  // namespace
+
+char16_t nfd_first_unit(char32_t code_point) {
+  if (code_point >= kHangulFirst && code_point <= kHangulLast) {
+    return static_cast<char16_t>(kHangulLeadingJamo +
+                                 (code_point - kHangulFirst) / kHangulSyllablesPerLeadingJamo);
+  }
+  const auto* end = std::end(kNfdFirstUnits);
+  const auto* found = std::lower_bound(
+      std::begin(kNfdFirstUnits), end, code_point,
+      [](const NfdFirstUnit& entry, char32_t wanted) { return entry.code_point < wanted; });
+  if (found != end && found->code_point == code_point) return found->first_unit;
+  char16_t units[2];
+  utf::put_utf16(code_point, units);
+  return units[0];
+}
+
+}  // namespace wrenfold::platform
+
+// ---- Files and folders. Paths travel as UTF-16 in the core and as UTF-8 bytes here.
+
+namespace wrenfold::platform {
+namespace {
+
+std::optional<std::uint64_t> disk_full_after;
+
+std::string native_path(std::u16string_view path) {
+  const std::vector<std::uint8_t> bytes = utf16_to_utf8_replacing(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::u16string core_text(std::string_view text) {
+  return utf8_to_utf16_replacing(
+      {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+}
+
+SystemError system_error(int code) {
+  char buffer[256];
+  // The GNU strerror_r may return a static string instead of filling the buffer.
+  const char* description = strerror_r(code, buffer, sizeof buffer);
+  std::u16string message = core_text(description);
+  message += u" (os error ";
+  message += core_text(std::to_string(code));
+  message += u')';
+  return {static_cast<std::uint32_t>(code), code == EACCES || code == EPERM, std::move(message)};
+}
+
+SystemStatus status_of(bool succeeded) {
+  if (succeeded) return std::nullopt;
+  return system_error(errno);
+}
+
+int descriptor(const File& file) { return static_cast<int>(file.handle()); }
+
+// "." and ".." resolved as text, repeated separators folded; `path` starts with "/".
+std::u16string normalize_absolute(std::u16string_view path) {
+  const bool trailing_separator = path.size() > 1 && path.back() == u'/';
+  std::vector<std::u16string_view> parts;
+  while (!path.empty()) {
+    const std::size_t slash = path.find(u'/');
+    const std::u16string_view part = path.substr(0, slash);
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != u".") {
+      parts.push_back(part);
+    }
+    if (slash == std::u16string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  std::u16string normalized;
+  for (std::u16string_view part : parts) {
+    normalized += u'/';
+    normalized += part;
+  }
+  // A trailing separator says the path names a folder; keep saying it.
+  if (normalized.empty() || trailing_separator) normalized += u'/';
+  return normalized;
+}
+
+SystemResult<File> open_file(std::u16string_view path, int flags) {
+  const int fd = ::open(native_path(path).c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return {File(), system_error(errno)};
+  return {File(fd), std::nullopt};
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close_file(*this);
+    handle_ = other.release();
+  }
+  return *this;
+}
+
+File::~File() { close_file(*this); }
+
+std::optional<std::u16string> environment_variable(std::u16string_view name) {
+  const char* value = std::getenv(native_path(name).c_str());
+  if (value == nullptr) return std::nullopt;
+  return core_text(value);
+}
+
+std::uint32_t process_id() { return static_cast<std::uint32_t>(::getpid()); }
+
+bool is_path_separator(char16_t unit) { return unit == u'/'; }
+
+std::u16string join_path(std::u16string_view folder, std::u16string_view name) {
+  std::u16string joined(folder);
+  if (!joined.empty() && joined.back() != u'/') joined += u'/';
+  joined += name;
+  return joined;
+}
+
+SystemResult<std::u16string> full_path(std::u16string_view path) {
+  if (!path.empty() && path[0] == u'/') return {normalize_absolute(path), std::nullopt};
+  std::vector<char> folder(256);
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return {u"", system_error(errno)};
+    folder.resize(folder.size() * 2);
+  }
+  return {normalize_absolute(join_path(core_text(folder.data()), path)), std::nullopt};
+}
+
+SystemResult<std::u16string> final_path(std::u16string_view path) {
+  char* resolved = ::realpath(native_path(path).c_str(), nullptr);
+  if (resolved == nullptr) return {u"", system_error(errno)};
+  std::u16string text = core_text(resolved);
+  std::free(resolved);
+  return {std::move(text), std::nullopt};
+}
+
+bool is_symbolic_link(std::u16string_view path) {
+  struct stat info {};
+  return ::lstat(native_path(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool entry_exists(std::u16string_view path) {
+  struct stat info {};
+  return ::lstat(native_path(path).c_str(), &info) == 0;
+}
+
+bool is_real_folder(std::u16string_view path) {
+  struct stat info {};
+  return ::lstat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool is_regular_file(std::u16string_view path) {
+  struct stat info {};
+  return ::stat(native_path(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
+  SystemResult<File> opened = open_file(path, O_RDONLY);
+  if (opened.error) return {{}, opened.error};
+  std::vector<std::uint8_t> bytes;
+  struct stat info {};
+  if (::fstat(descriptor(opened.value), &info) == 0 && info.st_size > 0) {
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+  }
+  std::uint8_t buffer[65'536];
+  while (true) {
+    const ssize_t count = ::read(descriptor(opened.value), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return {{}, system_error(errno)};
+    if (count == 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + count);
+  }
+  return {std::move(bytes), std::nullopt};
+}
+
+SystemResult<File> create_new_file(std::u16string_view path) {
+  return open_file(path, O_WRONLY | O_CREAT | O_EXCL);
+}
+
+SystemResult<File> open_file_for_writing(std::u16string_view path) {
+  return open_file(path, O_WRONLY);
+}
+
+SystemResult<std::size_t> write_to_file(const File& file, std::span<const std::uint8_t> bytes) {
+  if (disk_full_after) {
+    if (*disk_full_after == 0) return {0, system_error(ENOSPC)};
+    bytes = bytes.first(static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), *disk_full_after)));
+  }
+  ssize_t count;
+  do {
+    count = ::write(descriptor(file), bytes.data(), bytes.size());
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) return {0, system_error(errno)};
+  if (disk_full_after) *disk_full_after -= static_cast<std::uint64_t>(count);
+  return {static_cast<std::size_t>(count), std::nullopt};
+}
+
+SystemStatus flush_file(const File& file) { return status_of(::fsync(descriptor(file)) == 0); }
+
+SystemStatus set_file_length(const File& file, std::uint64_t length) {
+  return status_of(::ftruncate(descriptor(file), static_cast<off_t>(length)) == 0);
+}
+
+SystemStatus close_file(File& file) {
+  if (!file.is_open()) return std::nullopt;
+  // Linux releases the descriptor even when close reports an error, so it is never retried.
+  return status_of(::close(static_cast<int>(file.release())) == 0);
+}
+
+SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement) {
+  // A rename gives the new file its own permissions; carry the old ones over, as far as
+  // an ordinary user can.
+  struct stat info {};
+  if (::stat(native_path(target).c_str(), &info) == 0) {
+    ::chmod(native_path(replacement).c_str(), info.st_mode & 07777);
+  }
+  return rename_file(replacement, target);
+}
+
+SystemStatus rename_file(std::u16string_view from, std::u16string_view to) {
+  return status_of(::rename(native_path(from).c_str(), native_path(to).c_str()) == 0);
+}
+
+SystemStatus move_folder(std::u16string_view from, std::u16string_view to) {
+  return rename_file(from, to);
+}
+
+SystemStatus delete_file(std::u16string_view path) {
+  return status_of(::unlink(native_path(path).c_str()) == 0);
+}
+
+SystemStatus create_folders(std::u16string_view path) {
+  while (!path.empty() && path.back() == u'/') path.remove_suffix(1);
+  if (path.empty()) return std::nullopt;
+  if (::mkdir(native_path(path).c_str(), 0777) == 0) return std::nullopt;
+  if (errno == EEXIST) {
+    struct stat info {};
+    const bool folder = ::stat(native_path(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return folder ? std::nullopt : SystemStatus(system_error(EEXIST));
+  }
+  if (errno != ENOENT) return system_error(errno);
+  const std::size_t slash = path.rfind(u'/');
+  if (slash == std::u16string_view::npos || slash == 0) return system_error(ENOENT);
+  if (SystemStatus parent = create_folders(path.substr(0, slash))) return parent;
+  return status_of(::mkdir(native_path(path).c_str(), 0777) == 0 || errno == EEXIST);
+}
+
+void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
 
 }  // namespace wrenfold::platform

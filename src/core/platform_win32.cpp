@@ -104,4 +104,301 @@ bool use_thousands_separator(std::u16string_view separator) {
   return separator == thousands_separator();
 }
 
+char16_t nfd_first_unit(char32_t code_point) {
+  char16_t units[2];
+  const int length = static_cast<int>(utf::put_utf16(code_point, units));
+  // No decomposition is longer than 18 code points; the buffer has room to spare.
+  wchar_t decomposed[64];
+  const int written = NormalizeString(NormalizationD, wide(units), length, decomposed, 64);
+  return written > 0 ? static_cast<char16_t>(decomposed[0]) : units[0];
+}
+
+}  // namespace wrenfold::platform
+
+// ---- Files and folders.
+
+namespace wrenfold::platform {
+namespace {
+
+std::optional<std::uint64_t> disk_full_after;
+
+// The wide APIs want terminated strings; views are copied once.
+std::wstring wide_path(std::u16string_view path) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(path.data()), path.size());
+}
+
+std::u16string core_text(const wchar_t* text, std::size_t length) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text), length);
+}
+
+SystemError system_error(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string message;
+  if (length > 0 && buffer != nullptr) message = core_text(buffer, length);
+  LocalFree(buffer);
+  while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' ||
+                              message.back() == u' ')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = u"Unknown error";
+  message += u" (os error ";
+  for (char digit : std::to_string(code)) message += static_cast<char16_t>(digit);
+  message += u')';
+  return {code, code == ERROR_ACCESS_DENIED, std::move(message)};
+}
+
+SystemStatus status_of(BOOL succeeded) {
+  if (succeeded) return std::nullopt;
+  return system_error(GetLastError());
+}
+
+HANDLE native_handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle()); }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+SystemResult<File> open_file(std::u16string_view path, DWORD access, DWORD disposition,
+                             DWORD flags) {
+  const HANDLE handle = CreateFileW(wide_path(path).c_str(), access, kShareAll, nullptr,
+                                    disposition, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return {File(), system_error(GetLastError())};
+  return {File(reinterpret_cast<std::intptr_t>(handle)), std::nullopt};
+}
+
+// What the entry itself is, without following a link.
+struct EntryInfo {
+  bool exists = false;
+  DWORD attributes = 0;
+  DWORD reparse_tag = 0;
+};
+
+EntryInfo entry_info(std::u16string_view path) {
+  SystemResult<File> opened =
+      open_file(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+  if (opened.error) {
+    // Some entries refuse even attribute access; their attributes alone still tell a folder.
+    const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+    return {true, attributes, 0};
+  }
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(native_handle(opened.value), FileAttributeTagInfo, &info,
+                                    sizeof info)) {
+    return {true, GetFileAttributesW(wide_path(path).c_str()), 0};
+  }
+  return {true, info.FileAttributes, info.ReparseTag};
+}
+
+bool is_name_surrogate(const EntryInfo& info) {
+  return (info.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(info.reparse_tag);
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close_file(*this);
+    handle_ = other.release();
+  }
+  return *this;
+}
+
+File::~File() { close_file(*this); }
+
+std::optional<std::u16string> environment_variable(std::u16string_view name) {
+  const std::wstring wide_name = wide_path(name);
+  std::wstring value(256, L'\0');
+  while (true) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(),
+                                                 static_cast<DWORD>(value.size()));
+    if (length == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::u16string();
+    }
+    if (length < value.size()) return core_text(value.data(), length);
+    value.resize(length);
+  }
+}
+
+std::uint32_t process_id() { return GetCurrentProcessId(); }
+
+bool is_path_separator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+
+std::u16string join_path(std::u16string_view folder, std::u16string_view name) {
+  std::u16string joined(folder);
+  if (!joined.empty() && !is_path_separator(joined.back()) && joined.back() != u':') {
+    joined += u'\\';
+  }
+  joined += name;
+  return joined;
+}
+
+SystemResult<std::u16string> full_path(std::u16string_view path) {
+  const std::wstring input = wide_path(path);
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = GetFullPathNameW(input.c_str(), static_cast<DWORD>(buffer.size()),
+                                          buffer.data(), nullptr);
+    if (length == 0) return {u"", system_error(GetLastError())};
+    if (length < buffer.size()) return {core_text(buffer.data(), length), std::nullopt};
+    buffer.resize(length);
+  }
+}
+
+SystemResult<std::u16string> final_path(std::u16string_view path) {
+  SystemResult<File> opened = open_file(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (opened.error) return {u"", opened.error};
+  std::wstring buffer(512, L'\0');
+  while (true) {
+    const DWORD length = GetFinalPathNameByHandleW(
+        native_handle(opened.value), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    if (length == 0) return {u"", system_error(GetLastError())};
+    if (length < buffer.size()) return {core_text(buffer.data(), length), std::nullopt};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool is_symbolic_link(std::u16string_view path) { return is_name_surrogate(entry_info(path)); }
+
+bool entry_exists(std::u16string_view path) { return entry_info(path).exists; }
+
+bool is_real_folder(std::u16string_view path) {
+  const EntryInfo info = entry_info(path);
+  return info.exists && (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         !is_name_surrogate(info);
+}
+
+bool is_regular_file(std::u16string_view path) {
+  SystemResult<File> opened =
+      open_file(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (opened.error) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileType(native_handle(opened.value)) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(native_handle(opened.value), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
+  // Sharing delete lets another window replace the file while this one reads it.
+  SystemResult<File> opened = open_file(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (opened.error) return {{}, opened.error};
+  std::vector<std::uint8_t> bytes;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(native_handle(opened.value), &size) && size.QuadPart > 0) {
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  }
+  std::vector<std::uint8_t> buffer(65'536);
+  while (true) {
+    DWORD count = 0;
+    if (!ReadFile(native_handle(opened.value), buffer.data(), static_cast<DWORD>(buffer.size()),
+                  &count, nullptr)) {
+      return {{}, system_error(GetLastError())};
+    }
+    if (count == 0) break;
+    bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + count);
+  }
+  return {std::move(bytes), std::nullopt};
+}
+
+SystemResult<File> create_new_file(std::u16string_view path) {
+  return open_file(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+}
+
+SystemResult<File> open_file_for_writing(std::u16string_view path) {
+  return open_file(path, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+}
+
+SystemResult<std::size_t> write_to_file(const File& file, std::span<const std::uint8_t> bytes) {
+  // WriteFile counts in 32 bits; the caller loops over what is left.
+  constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
+  std::size_t length = std::min(bytes.size(), kMaxPiece);
+  if (disk_full_after) {
+    if (*disk_full_after == 0) return {0, system_error(ERROR_DISK_FULL)};
+    length = static_cast<std::size_t>(std::min<std::uint64_t>(length, *disk_full_after));
+  }
+  DWORD written = 0;
+  if (!WriteFile(native_handle(file), bytes.data(), static_cast<DWORD>(length), &written,
+                 nullptr)) {
+    return {0, system_error(GetLastError())};
+  }
+  if (disk_full_after) *disk_full_after -= written;
+  return {written, std::nullopt};
+}
+
+SystemStatus flush_file(const File& file) { return status_of(FlushFileBuffers(native_handle(file))); }
+
+SystemStatus set_file_length(const File& file, std::uint64_t length) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(length);
+  if (!SetFilePointerEx(native_handle(file), position, nullptr, FILE_BEGIN)) {
+    return system_error(GetLastError());
+  }
+  return status_of(SetEndOfFile(native_handle(file)));
+}
+
+SystemStatus close_file(File& file) {
+  if (!file.is_open()) return std::nullopt;
+  return status_of(CloseHandle(reinterpret_cast<HANDLE>(file.release())));
+}
+
+SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement) {
+  const std::wstring wide_target = wide_path(target);
+  const std::wstring wide_replacement = wide_path(replacement);
+  if (ReplaceFileW(wide_target.c_str(), wide_replacement.c_str(), nullptr,
+                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                   nullptr)) {
+    return std::nullopt;
+  }
+  const DWORD code = GetLastError();
+  // This failure can leave the old file deleted and the new one still under its temporary
+  // name; moving it into place is then the only way to keep the content.
+  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !entry_exists(target) &&
+      MoveFileExW(wide_replacement.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return std::nullopt;
+  }
+  return system_error(code);
+}
+
+SystemStatus rename_file(std::u16string_view from, std::u16string_view to) {
+  return status_of(MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
+                               MOVEFILE_REPLACE_EXISTING));
+}
+
+SystemStatus move_folder(std::u16string_view from, std::u16string_view to) {
+  return status_of(MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(), 0));
+}
+
+SystemStatus delete_file(std::u16string_view path) {
+  return status_of(DeleteFileW(wide_path(path).c_str()));
+}
+
+SystemStatus create_folders(std::u16string_view path) {
+  while (!path.empty() && is_path_separator(path.back())) path.remove_suffix(1);
+  if (path.empty() || path.back() == u':') return std::nullopt;
+  if (CreateDirectoryW(wide_path(path).c_str(), nullptr)) return std::nullopt;
+  DWORD code = GetLastError();
+  if (code == ERROR_ALREADY_EXISTS) {
+    const DWORD attributes = GetFileAttributesW(wide_path(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return std::nullopt;
+    }
+    return system_error(code);
+  }
+  if (code != ERROR_PATH_NOT_FOUND) return system_error(code);
+  std::size_t separator = path.size();
+  while (separator > 0 && !is_path_separator(path[separator - 1])) --separator;
+  if (separator <= 1) return system_error(code);
+  if (SystemStatus parent = create_folders(path.substr(0, separator - 1))) return parent;
+  if (CreateDirectoryW(wide_path(path).c_str(), nullptr)) return std::nullopt;
+  code = GetLastError();
+  return code == ERROR_ALREADY_EXISTS ? std::nullopt : SystemStatus(system_error(code));
+}
+
+void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
+
 }  // namespace wrenfold::platform

@@ -1,0 +1,114 @@
+#include "file_write.h"
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+#include "platform.h"
+
+namespace wrenfold {
+namespace {
+
+using platform::SystemError;
+using platform::SystemStatus;
+
+std::atomic<std::uint64_t> temporary_names_made{0};
+
+std::u16string lower_case_hex(std::uint64_t value) {
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), u"0123456789abcdef"[value % 16]);
+    value /= 16;
+  } while (value != 0);
+  return digits;
+}
+
+// "{file name}.{unique}.tmp" beside the target, so the swap never crosses volumes. The
+// process id, the clock and a counter keep names apart across processes, runs and calls.
+std::u16string temporary_path_for(std::u16string_view target) {
+  const auto since_1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  const std::uint64_t nanoseconds =
+      since_1970.count() > 0 ? static_cast<std::uint64_t>(since_1970.count()) : 0;
+  constexpr std::uint64_t kLow48Bits = (std::uint64_t{1} << 48) - 1;
+
+  std::u16string path(target);
+  path += u'.';
+  path += lower_case_hex(platform::process_id());
+  path += lower_case_hex(nanoseconds & kLow48Bits);
+  path += lower_case_hex(temporary_names_made.fetch_add(1));
+  path += u".tmp";
+  return path;
+}
+
+SystemStatus write_all(const platform::File& file, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const platform::SystemResult<std::size_t> written = platform::write_to_file(file, bytes);
+    if (written.error) return written.error;
+    if (written.value == 0) return SystemError{0, false, u"failed to write whole buffer"};
+    bytes = bytes.subspan(written.value);
+  }
+  return std::nullopt;
+}
+
+// `created` tells the caller whether a file of that name is now its to remove.
+SystemStatus write_new_file(std::u16string_view path, std::span<const std::uint8_t> bytes,
+                            bool& created) {
+  platform::SystemResult<platform::File> file = platform::create_new_file(path);
+  created = !file.error;
+  if (file.error) return file.error;
+  if (SystemStatus failure = write_all(file.value, bytes)) return failure;
+  if (SystemStatus failure = platform::flush_file(file.value)) return failure;
+  return platform::close_file(file.value);
+}
+
+SystemStatus write_in_place(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+  platform::SystemResult<platform::File> file = platform::open_file_for_writing(path);
+  if (file.error) return file.error;
+  if (SystemStatus failure = write_all(file.value, bytes)) return failure;
+  if (SystemStatus failure = platform::set_file_length(file.value, bytes.size())) return failure;
+  if (SystemStatus failure = platform::flush_file(file.value)) return failure;
+  return platform::close_file(file.value);
+}
+
+Result<void> result_of(const SystemStatus& status) {
+  if (status) return Error{status->message};
+  return {};
+}
+
+}  // namespace
+
+Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+  if (path.empty()) return Error{u"cannot make an empty path absolute"};
+  platform::SystemResult<std::u16string> target = platform::full_path(path);
+  if (target.error) return Error{target.error->message};
+  if (platform::is_symbolic_link(target.value)) {
+    target = platform::final_path(target.value);
+    if (target.error) return Error{target.error->message};
+  }
+
+  const std::u16string temporary = temporary_path_for(target.value);
+  bool created = false;
+  const SystemStatus write_failure = write_new_file(temporary, bytes, created);
+  if (!write_failure) {
+    const bool target_existed = platform::entry_exists(target.value);
+    const SystemStatus swap_failure = target_existed
+                                          ? platform::replace_file(target.value, temporary)
+                                          : platform::rename_file(temporary, target.value);
+    // Should a failed swap have taken the old file away, the temporary file holds the only
+    // copy of the content and stays.
+    if (swap_failure && !(target_existed && !platform::entry_exists(target.value))) {
+      platform::delete_file(temporary);
+    }
+    return result_of(swap_failure);
+  }
+
+  // Only a file this call created is removed: the name could belong to someone else.
+  if (created) platform::delete_file(temporary);
+  if (write_failure->permission_denied && platform::is_regular_file(target.value)) {
+    return result_of(write_in_place(target.value, bytes));
+  }
+  return result_of(write_failure);
+}
+
+}  // namespace wrenfold

@@ -1,0 +1,18 @@
+#pragma once
+// Saving a file so that a failure at any point leaves the old content where it was.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "result.h"
+
+namespace wrenfold {
+
+// Writes `bytes` to a new temporary file beside the target, flushes it to disk and swaps it
+// in; a symbolic link keeps pointing at its target, which gets the new content. Where the
+// folder refuses new files but the target itself is writable, the target is overwritten in
+// place instead. Errors carry the system's text.
+Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes);
+
+}  // namespace wrenfold
