@@ -3,20 +3,19 @@
 
 #include <benchmark/benchmark.h>
 #include <iconv.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "codec.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -214,60 +213,6 @@ void decode_peak_memory(benchmark::State& state) {
   state.counters["file_MiB"] = static_cast<double>(file_size) / (1 << 20);
 }
 
-// Keeps every run's throughput so that the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const auto bytes = run.counters.find("bytes_per_second");
-      if (bytes != run.counters.end()) throughput_[run.run_name.function_name] = bytes->second.value;
-      const auto peak = run.counters.find("peak_per_file_byte");
-      if (peak != run.counters.end()) peak_ = peak->second.value;
-    }
-  }
-
-  void print_ratios() const {
-    std::printf("\n%-58s %8s %8s  %s\n", "ratio", "measured", "target", "verdict");
-    ratio("decode UTF-8 ASCII CRLF / iconv", "decode/utf8_ascii_crlf/codec",
-          "decode/utf8_ascii_crlf/iconv", 2.0);
-    ratio("decode UTF-8 5% mixed CRLF / iconv", "decode/utf8_mixed_crlf/codec",
-          "decode/utf8_mixed_crlf/iconv", 1.3);
-    ratio("encode UTF-8 CRLF (ASCII) / iconv", "encode/utf8_ascii_crlf/codec",
-          "encode/utf8_ascii/iconv", 1.3);
-    ratio("encode UTF-8 CRLF (5% mixed) / iconv", "encode/utf8_mixed_crlf/codec",
-          "encode/utf8_mixed/iconv", 0.0);
-    ratio("encode UTF-16 BE CRLF / memcpy", "encode/utf16be_crlf/codec", "encode/utf16/memcpy", 0.5);
-    ratio("encode UTF-16 BE CR (swap only) / memcpy", "encode/utf16be_cr/codec",
-          "encode/utf16/memcpy", 0.5);
-    ratio("decode UTF-16 LE CRLF / memcpy", "decode/utf16le_crlf/codec",
-          "decode/utf16le_crlf/memcpy", 0.0);
-    if (peak_ > 0) {
-      std::printf("%-58s %8.2f %8.2f  %s\n", "peak heap while reading + decoding / file size", peak_,
-                  3.2, peak_ <= 3.2 ? "met" : "MISSED");
-    }
-  }
-
- private:
-  void ratio(const char* label, const std::string& numerator, const std::string& denominator,
-             double target) const {
-    const auto n = throughput_.find(numerator);
-    const auto d = throughput_.find(denominator);
-    if (n == throughput_.end() || d == throughput_.end()) return;
-    const double value = n->second / d->second;
-    if (target > 0) {
-      std::printf("%-58s %8.2f %8.2f  %s\n", label, value, target, value >= target ? "met" : "MISSED");
-    } else {
-      std::printf("%-58s %8.2f %8s  %s\n", label, value, "-", "information");
-    }
-  }
-
-  std::map<std::string, double> throughput_;
-  double peak_ = 0;
-};
-
 void register_all() {
   const Corpus& c = corpus();
   // Two seconds each: the first passes over fresh 100 MiB buffers are dominated by page faults.
@@ -303,9 +248,25 @@ void register_all() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   register_all();
-  RatioReporter reporter;
+  wrenfold::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratios();
+  reporter.print_header();
+  reporter.print_ratio("decode UTF-8 ASCII CRLF / iconv", "decode/utf8_ascii_crlf/codec",
+                       "decode/utf8_ascii_crlf/iconv", 2.0);
+  reporter.print_ratio("decode UTF-8 5% mixed CRLF / iconv", "decode/utf8_mixed_crlf/codec",
+                       "decode/utf8_mixed_crlf/iconv", 1.3);
+  reporter.print_ratio("encode UTF-8 CRLF (ASCII) / iconv", "encode/utf8_ascii_crlf/codec",
+                       "encode/utf8_ascii/iconv", 1.3);
+  reporter.print_ratio("encode UTF-8 CRLF (5% mixed) / iconv", "encode/utf8_mixed_crlf/codec",
+                       "encode/utf8_mixed/iconv", 0);
+  reporter.print_ratio("encode UTF-16 BE CRLF / memcpy", "encode/utf16be_crlf/codec",
+                       "encode/utf16/memcpy", 0.5);
+  reporter.print_ratio("encode UTF-16 BE CR (swap only) / memcpy", "encode/utf16be_cr/codec",
+                       "encode/utf16/memcpy", 0.5);
+  reporter.print_ratio("decode UTF-16 LE CRLF / memcpy", "decode/utf16le_crlf/codec",
+                       "decode/utf16le_crlf/memcpy", 0);
+  const double peak = reporter.counter("decode/peak_memory", "peak_per_file_byte");
+  if (peak > 0) reporter.print_value("peak heap while reading + decoding / file size", peak, 3.2, false);
   benchmark::Shutdown();
   return 0;
 }
