@@ -1,5 +1,6 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -330,6 +331,12 @@ std::optional<AppSettings> parse_settings(std::span<const std::uint8_t> bytes) {
   if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     bytes = bytes.subspan(3);
   }
+  // The parser would skip a second mark and stop at a zero byte as if the input ended
+  // there; JSON allows neither.
+  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    return std::nullopt;
+  }
+  if (std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) != bytes.end()) return std::nullopt;
 
   ParseChecks checks;
   const Json::parser_callback_t callback = [&checks](int depth, Json::parse_event_t event,
