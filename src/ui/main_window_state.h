@@ -1,0 +1,97 @@
+#pragma once
+// The one record per process behind the main window, reached from every window procedure
+// through the per-thread slot.
+
+#include <windows.h>
+#include <richedit.h>
+#include <tom.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "codec.h"
+#include "search.h"
+#include "settings.h"
+#include "win32_handles.h"
+
+namespace wrenfold::ui {
+
+// The working copy of the settings. Every access is counted, so that a use that starts
+// while another is still running (a re-entrant message) is caught instead of silently
+// overwriting the other's changes.
+class GuardedSettings {
+ public:
+  explicit GuardedSettings(AppSettings settings) : settings_(std::move(settings)) {}
+
+  class Use {
+   public:
+    explicit Use(GuardedSettings& owner);
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+    ~Use() { --owner_.uses_; }
+    AppSettings* operator->() { return &owner_.settings_; }
+    AppSettings& operator*() { return owner_.settings_; }
+
+   private:
+    GuardedSettings& owner_;
+  };
+
+  Use use() { return Use(*this); }
+
+ private:
+  AppSettings settings_;
+  int uses_ = 0;
+};
+
+struct MainWindowState {
+  explicit MainWindowState(AppSettings loaded) : settings(std::move(loaded)) {}
+
+  std::u16string settings_path;
+  HWND main_window = nullptr;
+  HWND editor = nullptr;
+  HWND gutter = nullptr;
+  HWND status_bar = nullptr;
+  HWND menu_bar = nullptr;
+  HMENU main_menu = nullptr;
+  ComPtr<ITextDocument> text_document;  // absent when the editor does not offer it
+  GuardedSettings settings;
+  std::optional<std::u16string> current_file;
+  std::shared_ptr<const std::u16string> cached_text;  // dropped on every change
+  double zoom = 1.0;
+  std::optional<std::u16string> transient_message;
+  std::optional<std::u16string> available_update;
+  UniqueFont gutter_font;
+  POINT last_scroll_position = {0, 0};
+  std::optional<unsigned> last_line_count;
+  UniqueHandle instance_mutex;
+  std::optional<RECT> normal_placement;
+  unsigned digit_width = 8;
+  float default_tab_stop = 36.0f;
+  bool modified = false;
+  bool loading = false;
+  bool closing = false;
+  bool margin_update = false;
+  bool text_changed = false;
+
+  // The document's file format.
+  Encoding encoding = Encoding::Utf8;
+  LineEnding line_ending = LineEnding::Windows;
+
+  SearchMemory search;
+  UniqueFont editor_font;
+};
+
+// Fails fast with "the main window exists" when the slot is empty.
+MainWindowState& main_window_state();
+
+// The state, or nothing before start-up has created it.
+MainWindowState* find_main_window_state();
+
+void install_main_window_state(std::unique_ptr<MainWindowState> state);
+
+// Empties the slot; only tests that create several main windows in one process need it.
+void remove_main_window_state();
+
+}  // namespace wrenfold::ui
