@@ -71,6 +71,18 @@ SystemStatus write_in_place(std::u16string_view path, std::span<const std::uint8
   return platform::close_file(file.value);
 }
 
+// An existing target is replaced so that it keeps its identity and attributes; a missing
+// one is created by the rename.
+SystemStatus swap_in(std::u16string_view target, std::u16string_view temporary) {
+  if (platform::entry_exists(target)) {
+    const SystemStatus replaced = platform::replace_file(target, temporary);
+    // Another program may have moved or deleted the target meanwhile (another window's
+    // save, for one); then there is nothing left to replace.
+    if (!replaced || platform::entry_exists(target)) return replaced;
+  }
+  return platform::rename_file(temporary, target);
+}
+
 Result<void> result_of(const SystemStatus& status) {
   if (status) return Error{status->message};
   return {};
@@ -91,15 +103,8 @@ Result<void> write_file_atomically(std::u16string_view path, std::span<const std
   bool created = false;
   const SystemStatus write_failure = write_new_file(temporary, bytes, created);
   if (!write_failure) {
-    const bool target_existed = platform::entry_exists(target.value);
-    const SystemStatus swap_failure = target_existed
-                                          ? platform::replace_file(target.value, temporary)
-                                          : platform::rename_file(temporary, target.value);
-    // Should a failed swap have taken the old file away, the temporary file holds the only
-    // copy of the content and stays.
-    if (swap_failure && !(target_existed && !platform::entry_exists(target.value))) {
-      platform::delete_file(temporary);
-    }
+    const SystemStatus swap_failure = swap_in(target.value, temporary);
+    if (swap_failure) platform::delete_file(temporary);
     return result_of(swap_failure);
   }
 

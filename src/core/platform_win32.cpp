@@ -349,6 +349,12 @@ SystemStatus close_file(File& file) {
 SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement) {
   const std::wstring wide_target = wide_path(target);
   const std::wstring wide_replacement = wide_path(replacement);
+  // Some implementations report success for a folder and write nothing.
+  const DWORD target_attributes = GetFileAttributesW(wide_target.c_str());
+  if (target_attributes != INVALID_FILE_ATTRIBUTES &&
+      (target_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return system_error(ERROR_ACCESS_DENIED);
+  }
   if (ReplaceFileW(wide_target.c_str(), wide_replacement.c_str(), nullptr,
                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                    nullptr)) {
@@ -357,9 +363,9 @@ SystemStatus replace_file(std::u16string_view target, std::u16string_view replac
   const DWORD code = GetLastError();
   // This failure can leave the old file deleted and the new one still under its temporary
   // name; moving it into place is then the only way to keep the content.
-  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !entry_exists(target) &&
-      MoveFileExW(wide_replacement.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return std::nullopt;
+  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !entry_exists(target)) {
+    return status_of(MoveFileExW(wide_replacement.c_str(), wide_target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING));
   }
   return system_error(code);
 }

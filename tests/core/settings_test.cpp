@@ -441,6 +441,13 @@ TEST(SettingsProcesses, TakingTurnsKeepsEveryChange) {
 }
 
 TEST(SettingsProcesses, SavingAtTheSameTimeNeverShowsAHalfFile) {
+#ifdef _WIN32
+  // Wine's ReplaceFileW moves the old file aside before it moves the new one in, so a
+  // reader there can find no file at all for a moment.
+  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+    GTEST_SKIP() << "Wine replaces files in two steps";
+  }
+#endif
   TempFolder folder;
   const fs::path file = folder / "settings.json";
   const std::string path = file.string();
