@@ -249,20 +249,20 @@ Result<std::vector<Span>> replace_all_spans(CompiledPattern& pattern, std::u16st
     }
     Result<std::optional<RegexMatch>> match = match_at(pattern, subject, pos, options);
     if (!match) return match.error();
-    if (match->has_value() && after_empty && retry == Retry::UnanchoredAtSame &&
-        (**match).groups[0]->start != pos) {
-      match->reset();
+    std::optional<CaptureSpan> whole;
+    if (match->has_value()) whole = (**match).groups[0];
+    if (whole && after_empty && retry == Retry::UnanchoredAtSame && whole->start != pos) {
+      whole.reset();
     }
-    if (!match->has_value()) {
+    if (!whole) {
       if (!after_empty || pos >= subject.size()) break;
       pos = after_code_point(subject, pos);
       after_empty = false;
       continue;
     }
-    const CaptureSpan whole = *(**match).groups[0];
-    spans.emplace_back(whole.start, whole.end);
-    pos = whole.end;
-    after_empty = whole.start == whole.end;
+    spans.emplace_back(whole->start, whole->end);
+    pos = whole->end;
+    after_empty = whole->start == whole->end;
   }
   return spans;
 }
