@@ -40,6 +40,12 @@ class GuardedSettings {
 
   Use use() { return Use(*this); }
 
+  // A copy, for code that sends messages (which may re-enter) while it reads the settings.
+  AppSettings read() {
+    Use current(*this);
+    return *current;
+  }
+
  private:
   AppSettings settings_;
   int uses_ = 0;
@@ -74,6 +80,7 @@ struct MainWindowState {
   bool closing = false;
   bool margin_update = false;
   bool text_changed = false;
+  bool message_dialog_open = false;  // one task dialog at a time (show_message)
 
   // The document's file format.
   Encoding encoding = Encoding::Utf8;

@@ -1,0 +1,284 @@
+#include "editor.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+#include <richedit.h>
+#include <tom.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "commands.h"
+#include "fatal.h"
+#include "gutter.h"
+#include "layout.h"
+#include "main_window_state.h"
+#include "statusbar.h"
+#include "theme_hooks.h"
+
+namespace wrenfold::ui {
+namespace {
+
+constexpr UINT_PTR kEditorSubclassId = 1;
+constexpr DWORD kEditorStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_WANTRETURN;
+constexpr LPARAM kNoAutoFontOrKeyboard = IMF_AUTOKEYBOARD | IMF_AUTOFONT | IMF_DUALFONT;
+constexpr GUID kTextDocumentId = {0x8CC497C0, 0xA1DF, 0x11CE, {0x80, 0x98, 0x00, 0xAA, 0x00, 0x47, 0xBE, 0x5D}};
+
+// Messages after which the text may have scrolled, so the gutter follows at once.
+bool may_scroll(UINT message) {
+  switch (message) {
+    case WM_KEYDOWN: case WM_CHAR: case WM_TIMER: case WM_HSCROLL: case WM_VSCROLL:
+    case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL: case WM_CUT: case WM_PASTE: case WM_CLEAR: case WM_UNDO: case EM_SETSEL:
+    case EM_LINESCROLL: case EM_SCROLLCARET: case EM_REPLACESEL: case EM_UNDO: case EM_EXSETSEL:
+    case EM_SETCHARFORMAT: case EM_SETTARGETDEVICE: case EM_SETTEXTEX: case EM_SETSCROLLPOS:
+    case EM_SETZOOM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void follow_scroll(MainWindowState& state) {
+  POINT position = {0, 0};
+  SendMessageW(state.editor, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&position));
+  if (position.x == state.last_scroll_position.x && position.y == state.last_scroll_position.y) return;
+  state.last_scroll_position = position;
+  if (state.gutter != nullptr) {
+    InvalidateRect(state.gutter, nullptr, FALSE);
+    UpdateWindow(state.gutter);
+  }
+}
+
+void show_context_menu(MainWindowState& state, LPARAM where) {
+  HWND editor = state.editor;
+  const EditorSelectionRange selection = editor_selection(editor);
+  const bool empty = selection.start == selection.end;
+  const UINT grey_if_empty = empty ? MF_GRAYED : MF_ENABLED;
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, SendMessageW(editor, EM_CANUNDO, 0, 0) ? MF_ENABLED : MF_GRAYED, kCommandUndo, L"&Undo");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, grey_if_empty, kCommandCut, L"Cu&t");
+  AppendMenuW(menu, grey_if_empty, kCommandCopy, L"&Copy");
+  AppendMenuW(menu, IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_ENABLED : MF_GRAYED, kCommandPaste, L"&Paste");
+  AppendMenuW(menu, grey_if_empty, kCommandDelete, L"&Delete");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_ENABLED, kCommandSelectAll, L"Select &all");
+
+  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (where == -1) {
+    // From the keyboard: at the caret.
+    const LRESULT at = SendMessageW(editor, EM_POSFROMCHAR,
+                                    std::min(selection.end, editor_text_length(editor)), 0);
+    point = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    ClientToScreen(editor, &point);
+  }
+  const int command = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY, point.x, point.y,
+                                       state.main_window, nullptr);
+  DestroyMenu(menu);
+  if (command != 0) dispatch_command(state, static_cast<unsigned>(command));
+}
+
+void zoom_by_wheel(MainWindowState& state, int delta) {
+  if (delta == 0) return;
+  state.zoom = delta > 0 ? zoom_in(state.zoom) : zoom_out(state.zoom);
+  zoom_step(state);
+}
+
+LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                 UINT_PTR, DWORD_PTR) {
+  MainWindowState* state = find_main_window_state();
+  if (state == nullptr) return DefSubclassProc(window, message, wparam, lparam);
+  switch (message) {
+    case WM_SIZE: {
+      const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+      if (!state->margin_update) {
+        state->margin_update = true;
+        set_editor_margins(window);
+        state->margin_update = false;
+      }
+      return result;
+    }
+    case WM_MOUSEWHEEL:
+      if (GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL) {
+        zoom_by_wheel(*state, GET_WHEEL_DELTA_WPARAM(wparam));
+        return 0;
+      }
+      break;
+    case WM_CONTEXTMENU:
+      show_context_menu(*state, lparam);
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, editor_subclass, kEditorSubclassId);
+      break;
+    default:
+      break;
+  }
+  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  if (may_scroll(message) && state->settings.read().line_numbers) follow_scroll(*state);
+  return result;
+}
+
+// A font of the editor's face at a height in pixels.
+HFONT make_editor_font(const AppSettings& settings, int height) {
+  LOGFONTW font = {};
+  font.lfHeight = -height;
+  font.lfWeight = settings.font_bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = settings.font_italic ? TRUE : FALSE;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  const std::u16string& face = settings.font_family;
+  const std::size_t length = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
+  std::copy_n(face.begin(), length, font.lfFaceName);
+  return CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+HWND create_editor(MainWindowState& state) {
+  HWND editor = CreateWindowExW(0, MSFTEDIT_CLASS, L"", kEditorStyle, 0, 0, 0, 0, state.main_window,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorControlId)),
+                                GetModuleHandleW(nullptr), nullptr);
+  if (editor == nullptr) fatal_error("the editor control can be created");
+  state.editor = editor;
+  SendMessageW(editor, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLECODEPAGE | TM_MULTILEVELUNDO, 0);
+  SendMessageW(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  SendMessageW(editor, EM_SETUNDOLIMIT, 1000, 0);
+  SendMessageW(editor, EM_SETOPTIONS, ECOOP_OR, ECO_NOHIDESEL);
+  const LRESULT language = SendMessageW(editor, EM_GETLANGOPTIONS, 0, 0);
+  SendMessageW(editor, EM_SETLANGOPTIONS, 0, language & ~kNoAutoFontOrKeyboard);
+  SendMessageW(editor, EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SCROLL | ENM_SELCHANGE | ENM_DROPFILES);
+  IUnknown* ole = nullptr;
+  if (SendMessageW(editor, EM_GETOLEINTERFACE, 0, reinterpret_cast<LPARAM>(&ole)) && ole != nullptr) {
+    ole->QueryInterface(kTextDocumentId, reinterpret_cast<void**>(state.text_document.put()));
+    ole->Release();
+  }
+  SetWindowSubclass(editor, editor_subclass, kEditorSubclassId, 0);
+  return editor;
+}
+
+void apply_edit(HWND editor, const TextEdit& edit) {
+  set_editor_selection(editor, edit.start, edit.start + edit.length);
+  replace_selection_as_step(editor, edit.replacement);
+  set_editor_selection(editor, edit.selection_start, edit.selection_end);
+  SendMessageW(editor, EM_SCROLLCARET, 0, 0);
+}
+
+void replace_selection_as_step(HWND editor, std::u16string_view text) {
+  const std::u16string terminated(text);
+  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
+  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
+}
+
+void replace_all_text(MainWindowState& state, std::u16string text) {
+  state.loading = true;
+  SETTEXTEX options = {ST_DEFAULT, 1200};
+  SendMessageW(state.editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options),
+               reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(state.editor, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
+  state.loading = false;
+  set_editor_selection(state.editor, 0, 0);
+  state.cached_text = std::make_shared<const std::u16string>(std::move(text));
+}
+
+std::size_t editor_text_length(HWND editor) {
+  GETTEXTLENGTHEX query = {GTL_PRECISE | GTL_NUMCHARS, 1200};
+  const LRESULT length = SendMessageW(editor, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
+  return length > 0 ? static_cast<std::size_t>(length) : 0;
+}
+
+EditorSelectionRange editor_selection(HWND editor) {
+  CHARRANGE range = {0, 0};
+  SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  const std::size_t length = editor_text_length(editor);
+  EditorSelectionRange selection;
+  selection.start = std::min(static_cast<std::size_t>(std::max<LONG>(range.cpMin, 0)), length);
+  selection.end = std::min(std::max(static_cast<std::size_t>(std::max<LONG>(range.cpMax, 0)), selection.start), length);
+  return selection;
+}
+
+void set_editor_selection(HWND editor, std::size_t start, std::size_t end) {
+  CHARRANGE range = {static_cast<LONG>(std::min<std::size_t>(start, LONG_MAX)),
+                     static_cast<LONG>(std::min<std::size_t>(end, LONG_MAX))};
+  SendMessageW(editor, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+std::shared_ptr<const std::u16string> editor_text(MainWindowState& state) {
+  if (state.cached_text) return state.cached_text;
+  const std::size_t length = editor_text_length(state.editor);
+  std::u16string text(length + 1, u'\0');
+  GETTEXTEX query = {};
+  query.cb = static_cast<DWORD>((length + 1) * sizeof(char16_t));
+  query.flags = GT_DEFAULT;
+  query.codepage = 1200;
+  const LRESULT copied = SendMessageW(state.editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, static_cast<LRESULT>(length))));
+  state.cached_text = std::make_shared<const std::u16string>(std::move(text));
+  return state.cached_text;
+}
+
+std::uint64_t editor_line_index(MainWindowState& state, std::size_t position) {
+  if (state.text_document) {
+    ComPtr<ITextRange> range;
+    const long at = static_cast<long>(std::min<std::size_t>(position, LONG_MAX));
+    long line = 0;
+    if (SUCCEEDED(state.text_document->Range(at, at, range.put())) && range &&
+        range->GetIndex(tomLine, &line) == S_OK && line > 0) {
+      return static_cast<std::uint64_t>(line - 1);
+    }
+  }
+  const std::shared_ptr<const std::u16string> text = editor_text(state);
+  const std::size_t end = std::min(position, text->size());
+  return static_cast<std::uint64_t>(std::count(text->begin(), text->begin() + static_cast<std::ptrdiff_t>(end), u'\r'));
+}
+
+std::uint64_t editor_line_count(MainWindowState& state) {
+  return editor_line_index(state, editor_text_length(state.editor)) + 1;
+}
+
+void zoom_step(MainWindowState& state) {
+  const AppSettings settings = state.settings.read();
+  const unsigned window_dpi_value = window_dpi(state.main_window);
+  const unsigned system_dpi = std::max<UINT>(GetDpiForSystem(), 96);
+
+  state.loading = true;
+  const double numerator = std::round(1000.0 * state.zoom * window_dpi_value / system_dpi);
+  SendMessageW(state.editor, EM_SETZOOM,
+               static_cast<WPARAM>(std::clamp<double>(numerator, INT_MIN, INT_MAX)), 1000);
+  state.loading = false;
+
+  // Eight widths of "x" at the zoomed size, in points at zoom 1.
+  {
+    const int height = static_cast<int>(std::lround(state.zoom * settings.font_size_points * system_dpi / 72.0));
+    UniqueFont font(make_editor_font(settings, height));
+    WindowDc screen(nullptr);
+    SelectedObject selected(screen.get(), font.get());
+    SIZE size = {0, 0};
+    const std::wstring hundred_x(100, L'x');
+    GetTextExtentPoint32W(screen.get(), hundred_x.c_str(), 100, &size);
+    state.default_tab_stop = static_cast<float>((size.cx / 100.0 * 8 - 0.1) / state.zoom * 72.0 / system_dpi);
+    if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
+  }
+
+  const int gutter_height =
+      static_cast<int>(std::lround(settings.font_size_points * state.zoom * window_dpi_value / 72.0));
+  state.gutter_font.reset(make_editor_font(settings, gutter_height));
+  {
+    WindowDc dc(state.main_window);
+    SelectedObject selected(dc.get(), state.gutter_font.get());
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(dc.get(), L"0", 1, &size);
+    state.digit_width = static_cast<unsigned>(std::max<LONG>(size.cx, 1));
+  }
+
+  if (state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
+  layout_main_window(state);
+  refresh_status_bar(state);
+}
+
+}  // namespace wrenfold::ui

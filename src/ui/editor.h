@@ -1,0 +1,55 @@
+#pragma once
+// The rich edit control as a plain-text editor: creation, program edits as single undo
+// steps, loads, zoom, the text and line queries, and its subclass.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "edits.h"
+
+namespace wrenfold::ui {
+
+struct MainWindowState;
+
+constexpr int kEditorControlId = 1;
+
+// Creates, configures and subclasses the editor as child 1 of the main window.
+HWND create_editor(MainWindowState& state);
+
+// One undo step: select the range, replace it, select the new selection, show the caret.
+void apply_edit(HWND editor, const TextEdit& edit);
+
+// Replaces the selection as an undo step of its own.
+void replace_selection_as_step(HWND editor, std::u16string_view text);
+
+// Loads a whole new text; never undoable and never marks the document modified.
+void replace_all_text(MainWindowState& state, std::u16string text);
+
+struct EditorSelectionRange {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
+
+std::size_t editor_text_length(HWND editor);
+
+// The selection with both ends within the text and the end not before the start.
+EditorSelectionRange editor_selection(HWND editor);
+
+void set_editor_selection(HWND editor, std::size_t start, std::size_t end);
+
+// The whole text with CR line breaks, read once and kept until the next change.
+std::shared_ptr<const std::u16string> editor_text(MainWindowState& state);
+
+// 0-based index of the logical line holding `position`.
+std::uint64_t editor_line_index(MainWindowState& state, std::size_t position);
+
+std::uint64_t editor_line_count(MainWindowState& state);
+
+// Applies the zoom factor, the default tab stop and the gutter font, then lays out.
+void zoom_step(MainWindowState& state);
+
+}  // namespace wrenfold::ui

@@ -1,0 +1,113 @@
+#include "gutter.h"
+
+#include <richedit.h>
+
+#include <algorithm>
+#include <string>
+
+#include "editor.h"
+#include "layout.h"
+#include "main_window_state.h"
+#include "theme.h"
+
+namespace wrenfold::ui {
+namespace {
+
+// Whether the character before `position` is a CR; a failed read counts as something else.
+bool follows_line_break(HWND editor, LONG position) {
+  if (position <= 0) return true;
+  wchar_t buffer[2] = {};
+  TEXTRANGEW range = {{position - 1, position}, buffer};
+  if (SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) != 1) return false;
+  return buffer[0] == L'\r';
+}
+
+void paint_numbers(HDC dc, MainWindowState& state, int width, unsigned dpi) {
+  HWND editor = state.editor;
+  const ThemeColors& palette = current_palette();
+  const EditorSelectionRange selection = editor_selection(editor);
+  const std::uint64_t caret_line = editor_line_index(state, selection.end);
+
+  RECT editor_client;
+  GetClientRect(editor, &editor_client);
+  const int right = width - static_cast<int>(dpi / 8);
+  SelectedObject font(dc, state.gutter_font ? static_cast<HGDIOBJ>(state.gutter_font.get())
+                                            : GetStockObject(DEFAULT_GUI_FONT));
+
+  LRESULT display_line = std::max<LRESULT>(SendMessageW(editor, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  LRESULT first_char = SendMessageW(editor, EM_LINEINDEX, display_line, 0);
+  if (first_char < 0) return;
+  std::uint64_t number = editor_line_index(state, static_cast<std::size_t>(first_char));
+  // The view may start inside a wrapped line: its number belongs to a line above.
+  if (!follows_line_break(editor, static_cast<LONG>(first_char))) ++number;
+  for (;;) {
+    POINTL top = {0, 0};
+    SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), first_char);
+    if (top.y > editor_client.bottom) break;
+    if (follows_line_break(editor, static_cast<LONG>(first_char))) {
+      const std::wstring label = std::to_wstring(number + 1);
+      RECT rect = {0, top.y, right, top.y + 400};
+      SetTextColor(dc, number == caret_line ? palette.text : palette.muted_text);
+      DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &rect, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+      ++number;
+    }
+    ++display_line;
+    const LRESULT next = SendMessageW(editor, EM_LINEINDEX, display_line, 0);
+    if (next < 0 || next <= first_char) break;
+    first_char = next;
+  }
+}
+
+void paint(HWND window) {
+  PAINTSTRUCT paint_info;
+  HDC screen = BeginPaint(window, &paint_info);
+  RECT client;
+  GetClientRect(window, &client);
+  const int width = std::max<int>(client.right, 1);
+  const int height = std::max<int>(client.bottom, 1);
+  HDC dc = CreateCompatibleDC(screen);
+  UniqueBitmap bitmap(CreateCompatibleBitmap(screen, width, height));
+  {
+    SelectedObject selected(dc, bitmap.get());
+    const ThemeColors& palette = current_palette();
+    UniqueBrush background(CreateSolidBrush(palette.background));
+    RECT all = {0, 0, width, height};
+    FillRect(dc, &all, background.get());
+    UniqueBrush divider(CreateSolidBrush(palette.divider));
+    RECT edge = {width - 1, 0, width, height};
+    FillRect(dc, &edge, divider.get());
+    SetBkMode(dc, TRANSPARENT);
+    if (MainWindowState* state = find_main_window_state(); state != nullptr && state->editor != nullptr) {
+      paint_numbers(dc, *state, width, window_dpi(window));
+    }
+    BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+  }
+  DeleteDC(dc);
+  EndPaint(window, &paint_info);
+}
+
+LRESULT CALLBACK gutter_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT:
+      paint(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace
+
+void register_gutter_class(HINSTANCE instance) {
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = gutter_procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kGutterClass;
+  RegisterClassExW(&window_class);
+}
+
+}  // namespace wrenfold::ui

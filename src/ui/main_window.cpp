@@ -1,0 +1,207 @@
+#include "main_window.h"
+
+#include <richedit.h>
+
+#include <memory>
+
+#include "commands.h"
+#include "document.h"
+#include "editor.h"
+#include "layout.h"
+#include "main_window_state.h"
+#include "statusbar.h"
+#include "theme.h"
+#include "theme_hooks.h"
+
+namespace wrenfold::ui {
+namespace {
+
+constexpr WORD kEditorChangeNotification = 0x0300;  // EN_CHANGE
+UpdateConsentHook g_update_consent_hook = nullptr;
+
+void record_normal_placement(MainWindowState& state) {
+  HWND window = state.main_window;
+  if (IsZoomed(window) || IsIconic(window) || !IsWindowVisible(window)) return;
+  RECT rect;
+  if (GetWindowRect(window, &rect)) state.normal_placement = rect;
+}
+
+// The line count's digits decide the gutter's width; relayout only when they change.
+void refresh_after_edit(MainWindowState& state) {
+  if (state.text_changed) {
+    state.text_changed = false;
+    const bool line_numbers = state.settings.read().line_numbers;
+    if (line_numbers) {
+      const std::uint64_t lines = editor_line_count(state);
+      const bool digits_changed =
+          !state.last_line_count || gutter_digits(lines) != gutter_digits(*state.last_line_count);
+      if (digits_changed) layout_main_window(state);
+    }
+  }
+  refresh_status_bar(state);
+}
+
+void on_text_change(MainWindowState& state) {
+  state.cached_text.reset();
+  state.text_changed = true;
+  if (!state.loading && !state.modified) {
+    state.modified = true;
+    update_title(state);
+  }
+  SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
+  if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
+}
+
+void on_timer(MainWindowState& state, UINT_PTR timer) {
+  switch (timer) {
+    case kTimerStatusRefresh:
+      KillTimer(state.main_window, timer);
+      refresh_after_edit(state);
+      break;
+    case kTimerTransientMessage:
+      KillTimer(state.main_window, timer);
+      state.transient_message.reset();
+      refresh_status_bar(state);
+      break;
+    case kTimerUpdateConsent:
+      KillTimer(state.main_window, timer);
+      if (!state.closing && g_update_consent_hook != nullptr) g_update_consent_hook(state);
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT on_notify(MainWindowState& state, const NMHDR* header) {
+  if (header->hwndFrom != state.editor) return 0;
+  if (header->code == EN_SELCHANGE) {
+    SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
+    if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
+  }
+  return 0;
+}
+
+// Writes the window's restored rectangle into the settings, on top of what other windows
+// saved since this one started.
+void save_window_placement(MainWindowState& state) {
+  if (!state.normal_placement) return;
+  const RECT& rect = *state.normal_placement;
+  const WindowPlacement placement{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                                  IsZoomed(state.main_window) != FALSE};
+  state.settings.use()->window = placement;
+  AppSettings stored = load_settings(state.settings_path);
+  stored.window = placement;
+  save_settings(state.settings_path, stored);
+}
+
+void run_exit_sequence(MainWindowState& state) {
+  state.closing = true;
+  save_window_placement(state);
+  if (const HWND find = find_replace_window(); find != nullptr) DestroyWindow(find);
+  DestroyWindow(state.main_window);
+}
+
+bool is_immersive_color_set(LPARAM lparam) {
+  const wchar_t* text = reinterpret_cast<const wchar_t*>(lparam);
+  return text != nullptr && std::wstring_view(text) == L"ImmersiveColorSet";
+}
+
+void fill_background(HWND window, HDC dc) {
+  RECT client;
+  GetClientRect(window, &client);
+  UniqueBrush brush(CreateSolidBrush(current_palette().background));
+  FillRect(dc, &client, brush.get());
+}
+
+LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  MainWindowState* found = find_main_window_state();
+  if (found == nullptr || found->main_window == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  MainWindowState& state = *found;
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_MOVE:
+      record_normal_placement(state);
+      return 0;
+    case WM_SIZE:
+      layout_main_window(state);
+      record_normal_placement(state);
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) PostMessageW(window, kMessageCheckExternalChange, 0, 0);
+      break;
+    case WM_SETFOCUS:
+      SetFocus(state.editor);
+      return 0;
+    case WM_CLOSE:
+      if (!state.closing) request_exit(state);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ERASEBKGND:
+      fill_background(window, reinterpret_cast<HDC>(wparam));
+      return 1;
+    case WM_SETTINGCHANGE:
+      if (is_immersive_color_set(lparam) && state.settings.read().theme == Theme::System) {
+        apply_view_settings(state);
+      }
+      break;
+    case WM_NOTIFY:
+      return on_notify(state, reinterpret_cast<const NMHDR*>(lparam));
+    case WM_COMMAND:
+      if (reinterpret_cast<HWND>(lparam) == state.editor && state.editor != nullptr) {
+        if (HIWORD(wparam) == kEditorChangeNotification) on_text_change(state);
+      } else {
+        dispatch_command(state, LOWORD(wparam));
+      }
+      return 0;
+    case WM_TIMER:
+      on_timer(state, wparam);
+      return 0;
+    case WM_INITMENUPOPUP:
+      update_edit_menu(state);
+      return 0;
+    case WM_DPICHANGED: {
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      zoom_step(state);
+      return 0;
+    }
+    case kMessageCheckExternalChange:
+      return 0;
+    case kMessageOpenPath: {
+      const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));
+      if (record) open_path(state, record->path);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+void register_main_window_class(HINSTANCE instance) {
+  WNDCLASSEXW window_class = {};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = main_window_procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+  window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kMainWindowClass;
+  RegisterClassExW(&window_class);
+}
+
+void request_exit(MainWindowState& state) {
+  if (state.closing) return;
+  run_exit_sequence(state);
+}
+
+void set_update_consent_hook(UpdateConsentHook hook) { g_update_consent_hook = hook; }
+
+}  // namespace wrenfold::ui
+

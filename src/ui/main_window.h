@@ -1,0 +1,38 @@
+#pragma once
+// The WrenfoldWindow procedure: layout, editor notifications, timers, private messages,
+// closing.
+
+#include <windows.h>
+
+#include <string>
+
+namespace wrenfold::ui {
+
+struct MainWindowState;
+
+inline constexpr wchar_t kMainWindowClass[] = L"WrenfoldWindow";
+
+inline constexpr UINT_PTR kTimerStatusRefresh = 1;
+inline constexpr UINT_PTR kTimerTransientMessage = 2;
+inline constexpr UINT_PTR kTimerUpdateConsent = 3;
+inline constexpr UINT kStatusRefreshDelayMs = 40;
+
+inline constexpr UINT kMessageCheckExternalChange = WM_APP + 1;
+inline constexpr UINT kMessageOpenPath = WM_APP + 6;
+
+// Posted with kMessageOpenPath; the receiver takes it over.
+struct OpenPathRecord {
+  std::u16string path;
+};
+
+void register_main_window_class(HINSTANCE instance);
+
+// The Exit command and the close box: the save question, then the exit sequence.
+void request_exit(MainWindowState& state);
+
+// Called by timer 3 unless the window is closing; the update consent question lives with the
+// update scheduling, which installs it here.
+using UpdateConsentHook = void (*)(MainWindowState& state);
+void set_update_consent_hook(UpdateConsentHook hook);
+
+}  // namespace wrenfold::ui
