@@ -1,0 +1,393 @@
+// The real main window under Wine: started in-process, driven with messages and keyboard
+// state, checked by its state, editor text, title and settings file.
+
+#include <windows.h>
+#include <ole2.h>
+#include <richedit.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+#include "editor.h"
+#include "layout.h"
+#include "main_window.h"
+#include "main_window_state.h"
+#include "message_loop.h"
+#include "settings.h"
+#include "startup.h"
+#include "statusbar.h"
+
+namespace wrenfold::ui {
+namespace {
+
+std::u16string temp_folder() {
+  wchar_t buffer[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, buffer);
+  return reinterpret_cast<const char16_t*>(buffer);
+}
+
+const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+
+// Runs the loop's handling for `milliseconds`, timers included.
+void pump(MainWindowState& state, int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  do {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      if (preprocess_message(state, message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(5);
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+// Holds modifier keys down as far as GetKeyState is concerned.
+void set_modifiers(bool ctrl, bool shift, bool alt) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  keys[VK_MENU] = alt ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    settings_path_ = temp_folder() + u"wrenfold-ui-test-settings.json";
+    DeleteFileW(wide(settings_path_));
+    AppSettings settings;
+    settings.check_for_updates = false;
+    settings.word_wrap = false;
+    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
+  }
+
+  MainWindowState& start(std::u16string command_line = u"ui_tests.exe") {
+    StartOptions options;
+    options.settings_path = settings_path_;
+    options.command_line = std::move(command_line);
+    MainWindowState& state = start_main_window(GetModuleHandleW(nullptr), options);
+    pump(state, 50);
+    return state;
+  }
+
+  void TearDown() override {
+    set_modifiers(false, false, false);
+    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
+      state->modified = false;
+      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      }
+      remove_main_window_state();
+    }
+    DeleteFileW(wide(settings_path_));
+    OleUninitialize();
+  }
+
+  static void type(MainWindowState& state, std::u16string_view text) {
+    for (char16_t unit : text) SendMessageW(state.editor, WM_CHAR, unit, 1);
+  }
+
+  static void key(MainWindowState& state, UINT virtual_key, bool ctrl = false, bool shift = false,
+                  bool alt = false) {
+    set_modifiers(ctrl, shift, alt);
+    PostMessageW(state.editor, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key, 1);
+    PostMessageW(state.editor, alt ? WM_SYSKEYUP : WM_KEYUP, virtual_key, 0xC0000001);
+    pump(state, 20);
+    set_modifiers(false, false, false);
+  }
+
+  static std::u16string text(MainWindowState& state) {
+    state.cached_text.reset();
+    return *editor_text(state);
+  }
+
+  static std::u16string title(MainWindowState& state) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(state.main_window, buffer, 256);
+    return reinterpret_cast<const char16_t*>(buffer);
+  }
+
+  static void load(MainWindowState& state, std::u16string content) { replace_all_text(state, std::move(content)); }
+
+  std::u16string settings_path_;
+};
+
+TEST(ShortcutTable, RowsAndTheirConditions) {
+  struct Row {
+    UINT key;
+    KeyModifiers modifiers;
+    bool for_editor;
+    KeyAction action;
+    unsigned command;
+    const char* why;
+  };
+  const KeyModifiers none{};
+  const KeyModifiers ctrl{true, false, false};
+  const KeyModifiers ctrl_shift{true, true, false};
+  const KeyModifiers shift{false, true, false};
+  const KeyModifiers alt{false, false, true};
+  const KeyModifiers ctrl_alt{true, false, true};
+  const std::vector<Row> rows = {
+      {'N', ctrl_shift, false, KeyAction::Command, 107, "new window anywhere"},
+      {'S', ctrl_shift, true, KeyAction::Command, 104, "save as"},
+      {'L', ctrl_shift, true, KeyAction::Swallow, 0, "Ctrl+Shift+L in the editor does nothing"},
+      {'L', ctrl_shift, false, KeyAction::Pass, 0, "outside the editor it is not swallowed"},
+      {VK_OEM_PLUS, ctrl_shift, true, KeyAction::Swallow, 0, "no superscript"},
+      {'F', ctrl, false, KeyAction::Command, 204, "find"},
+      {'H', ctrl, true, KeyAction::Command, 205, "replace"},
+      {'G', ctrl, true, KeyAction::Command, 206, "go to"},
+      {'0', ctrl, true, KeyAction::Command, 303, "restore zoom"},
+      {VK_NUMPAD0, ctrl, true, KeyAction::Command, 303, "restore zoom from the keypad"},
+      {VK_ADD, ctrl, false, KeyAction::Command, 301, "zoom in"},
+      {VK_OEM_MINUS, ctrl, false, KeyAction::Command, 302, "zoom out"},
+      {'D', ctrl, true, KeyAction::Command, 213, "duplicate in the editor"},
+      {'D', ctrl, false, KeyAction::Pass, 0, "Ctrl+D outside the editor does nothing"},
+      {'L', ctrl, true, KeyAction::Swallow, 0, "Ctrl+L would align the paragraph"},
+      {VK_OEM_4, ctrl, true, KeyAction::Swallow, 0, "Ctrl+[ would change the font size"},
+      {'A', ctrl, true, KeyAction::Pass, 0, "select all stays with the editor"},
+      {'Z', ctrl, true, KeyAction::Pass, 0, "undo stays with the editor"},
+      {'F', ctrl_alt, true, KeyAction::Pass, 0, "Ctrl rows need Alt up"},
+      {VK_F3, shift, false, KeyAction::Command, 211, "find previous"},
+      {VK_TAB, shift, true, KeyAction::Outdent, 0, "outdent"},
+      {VK_RETURN, shift, true, KeyAction::NewLineWithIndent, 0, "Shift+Enter keeps the indent too"},
+      {VK_UP, alt, true, KeyAction::Command, 214, "move line up"},
+      {VK_DOWN, alt, true, KeyAction::Command, 215, "move line down"},
+      {VK_UP, alt, false, KeyAction::Pass, 0, "only in the editor"},
+      {VK_F3, none, false, KeyAction::Command, 210, "find next"},
+      {VK_TAB, none, true, KeyAction::Indent, 0, "indent"},
+      {VK_TAB, none, false, KeyAction::Pass, 0, "Tab moves focus elsewhere"},
+      {VK_RETURN, none, true, KeyAction::NewLineWithIndent, 0, "Enter"},
+      {VK_F5, none, true, KeyAction::Command, 212, "time and date"},
+      {'X', none, true, KeyAction::Pass, 0, "plain letters"},
+  };
+  for (const Row& row : rows) {
+    const Shortcut shortcut = shortcut_for(row.key, row.modifiers, row.for_editor);
+    EXPECT_EQ(shortcut.action, row.action) << row.why;
+    EXPECT_EQ(shortcut.command, row.command) << row.why;
+  }
+}
+
+TEST(Placement, OnlyUsablePlacementsAreTaken) {
+  const auto everywhere = [](const RECT&) { return true; };
+  const auto nowhere = [](const RECT&) { return false; };
+  const WindowPlacement saved{100, 100, 800, 600, false};
+  EXPECT_EQ(choose_placement(u"10,20,300,200,True", saved, everywhere),
+            (WindowPlacement{10, 20, 300, 200, true}));
+  EXPECT_EQ(choose_placement(u"10,20,199,200,False", saved, everywhere), std::nullopt)
+      << "too narrow: the system default, not the saved one";
+  EXPECT_EQ(choose_placement(u"10,20,300,149,False", saved, everywhere), std::nullopt);
+  EXPECT_EQ(choose_placement(u"not a placement", saved, everywhere), saved);
+  EXPECT_EQ(choose_placement(std::nullopt, saved, everywhere), saved);
+  EXPECT_EQ(choose_placement(std::nullopt, saved, nowhere), std::nullopt) << "off every monitor";
+  EXPECT_EQ(choose_placement(std::nullopt, std::nullopt, everywhere), std::nullopt);
+}
+
+TEST(Layout, ArithmeticAtDifferentDpis) {
+  EXPECT_EQ(gutter_width(1, 12, 96), 48);
+  EXPECT_EQ(gutter_width(99, 12, 96), 48);
+  EXPECT_EQ(gutter_width(100, 12, 96), 60);
+  LayoutInput input{1000, 700, 144, true, true, 5, 10};
+  const ChildRects rects = compute_layout(input);
+  EXPECT_EQ(rects.menu_bar.bottom, 60);
+  EXPECT_EQ(rects.status_bar.top, 700 - 42);
+  EXPECT_EQ(rects.gutter.right, 2 * 10 + 2 * 18);
+  EXPECT_EQ(rects.editor.left, rects.gutter.right);
+  EXPECT_EQ(rects.editor.bottom, rects.status_bar.top);
+  const RECT margins = editor_text_rect(500, 300, 96);
+  EXPECT_EQ(margins.left, 12);
+  EXPECT_EQ(margins.top, 8);
+  EXPECT_EQ(margins.right, 496);
+  EXPECT_EQ(margins.bottom, 292);
+}
+
+TEST_F(ShellTest, StartsUntitledAndTracksChanges) {
+  MainWindowState& state = start();
+  EXPECT_EQ(title(state), u"Untitled - Wrenfold");
+  EXPECT_EQ(current_status_snapshot().position, u"Ln 1, Col 1");
+  EXPECT_EQ(current_status_snapshot().count, u"0 characters");
+  EXPECT_FALSE(current_status_snapshot().zoom.has_value());
+
+  const std::uint64_t before = status_bar_repaint_count();
+  type(state, u"hello world");
+  EXPECT_TRUE(state.modified);
+  EXPECT_EQ(title(state), u"*Untitled - Wrenfold");
+  pump(state, 150);
+  EXPECT_EQ(status_bar_repaint_count() - before, 1u) << "a burst of typing costs one refresh";
+  EXPECT_EQ(current_status_snapshot().position, u"Ln 1, Col 12");
+  EXPECT_EQ(current_status_snapshot().count, u"11 characters");
+}
+
+TEST_F(ShellTest, SelectionCountAndZoomInTheStatusBar) {
+  MainWindowState& state = start();
+  load(state, u"0123456789");
+  set_editor_selection(state.editor, 2, 5);
+  pump(state, 100);
+  EXPECT_EQ(current_status_snapshot().count, u"3 of 10 characters");
+  dispatch_command(state, kCommandZoomIn);
+  EXPECT_EQ(current_status_snapshot().zoom, u"110%");
+  SendMessageW(state.editor, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 1), 0);
+  EXPECT_DOUBLE_EQ(state.zoom, 1.2) << "one step per message, however small the delta";
+  SendMessageW(state.editor, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-360)), 0);
+  EXPECT_DOUBLE_EQ(state.zoom, 1.1);
+  dispatch_command(state, kCommandRestoreZoom);
+  EXPECT_FALSE(current_status_snapshot().zoom.has_value());
+}
+
+TEST_F(ShellTest, TransientMessageLastsFourSecondsFromTheLastOne) {
+  MainWindowState& state = start();
+  show_transient_message(state, u"first");
+  pump(state, 2000);
+  show_transient_message(state, u"second");
+  pump(state, 2600);
+  EXPECT_EQ(current_status_snapshot().message, u"second") << "setting a message restarts the time";
+  pump(state, 1800);
+  EXPECT_FALSE(current_status_snapshot().message.has_value());
+}
+
+TEST_F(ShellTest, EditingKeysAreSingleUndoSteps) {
+  MainWindowState& state = start();
+  load(state, u"  one\rtwo\rthree");
+  set_editor_selection(state.editor, 5, 5);
+  key(state, VK_RETURN);
+  EXPECT_EQ(text(state), u"  one\r  \rtwo\rthree") << "Enter keeps the indent";
+  SendMessageW(state.editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(state), u"  one\rtwo\rthree");
+
+  set_editor_selection(state.editor, 3, 9);  // "ne\rtwo"
+  key(state, VK_TAB);
+  EXPECT_EQ(text(state), u"\t  one\r\ttwo\rthree");
+  SendMessageW(state.editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(state), u"  one\rtwo\rthree");
+
+  set_editor_selection(state.editor, 3, 3);
+  key(state, VK_TAB, false, true);
+  EXPECT_EQ(text(state), u"one\rtwo\rthree") << "Shift+Tab removes the leading spaces";
+
+  set_editor_selection(state.editor, 5, 5);
+  key(state, VK_DOWN, false, false, true);
+  EXPECT_EQ(text(state), u"one\rthree\rtwo") << "Alt+Down moves the line";
+  const EditorSelectionRange moved = editor_selection(state.editor);
+  EXPECT_EQ(moved.start, 11u);
+  SendMessageW(state.editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(state), u"one\rtwo\rthree");
+
+  set_editor_selection(state.editor, 0, 0);
+  key(state, VK_UP, false, false, true);
+  EXPECT_EQ(text(state), u"one\rtwo\rthree") << "the first line cannot move up";
+
+  key(state, 'D', true);
+  EXPECT_EQ(text(state), u"one\rone\rtwo\rthree");
+  key(state, 'L', true);
+  EXPECT_EQ(text(state), u"one\rone\rtwo\rthree") << "Ctrl+L is swallowed";
+}
+
+TEST_F(ShellTest, CutAndCopyFollowTheSelection) {
+  MainWindowState& state = start();
+  load(state, u"abc");
+  const auto state_of = [&](unsigned command) {
+    return GetMenuState(state.main_menu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED);
+  };
+  set_editor_selection(state.editor, 1, 1);
+  SendMessageW(state.main_window, WM_INITMENUPOPUP, 0, 0);
+  EXPECT_NE(state_of(kCommandCut), 0u);
+  EXPECT_NE(state_of(kCommandCopy), 0u);
+  EXPECT_EQ(state_of(kCommandPaste), 0u);
+  set_editor_selection(state.editor, 1, 2);
+  SendMessageW(state.main_window, WM_INITMENUPOPUP, 0, 0);
+  EXPECT_EQ(state_of(kCommandCut), 0u);
+  EXPECT_EQ(state_of(kCommandCopy), 0u);
+}
+
+TEST_F(ShellTest, TogglesKeepAnotherWindowsChange) {
+  MainWindowState& state = start();
+  // Another window turns word wrap on in the file meanwhile.
+  AppSettings other = load_settings(settings_path_);
+  other.word_wrap = true;
+  ASSERT_TRUE(save_settings(settings_path_, other).ok());
+
+  dispatch_command(state, kCommandLineNumbers);
+  const AppSettings stored = load_settings(settings_path_);
+  EXPECT_TRUE(stored.line_numbers);
+  EXPECT_TRUE(stored.word_wrap) << "the other window's change survives";
+  EXPECT_TRUE(state.settings.read().line_numbers);
+  EXPECT_FALSE(state.settings.read().word_wrap) << "this window's copy changes only its own flag";
+  EXPECT_TRUE(IsWindowVisible(state.gutter));
+  EXPECT_EQ(GetMenuState(state.main_menu, kCommandLineNumbers, MF_BYCOMMAND) & MF_CHECKED,
+            static_cast<UINT>(MF_CHECKED));
+
+  dispatch_command(state, kCommandStatusBar);
+  EXPECT_FALSE(IsWindowVisible(state.status_bar));
+  EXPECT_FALSE(load_settings(settings_path_).status_bar);
+}
+
+TEST_F(ShellTest, GutterWidensAtOneHundredLines) {
+  MainWindowState& state = start();
+  dispatch_command(state, kCommandLineNumbers);
+  std::u16string lines;
+  for (int i = 1; i < 99; ++i) lines += u"line\r";
+  lines += u"last";
+  load(state, lines);
+  pump(state, 100);
+  RECT narrow_rect;
+  GetClientRect(state.gutter, &narrow_rect);
+  EXPECT_EQ(narrow_rect.right, static_cast<LONG>(2 * state.digit_width + 24));
+
+  set_editor_selection(state.editor, lines.size(), lines.size());
+  replace_selection_as_step(state.editor, u"\r");
+  pump(state, 150);
+  RECT wide_rect;
+  GetClientRect(state.gutter, &wide_rect);
+  EXPECT_EQ(wide_rect.right, narrow_rect.right + static_cast<LONG>(state.digit_width));
+
+  SendMessageW(state.editor, EM_UNDO, 0, 0);
+  pump(state, 150);
+  GetClientRect(state.gutter, &wide_rect);
+  EXPECT_EQ(wide_rect.right, narrow_rect.right) << "and narrows again";
+}
+
+TEST_F(ShellTest, CommandLinePathIsOpened) {
+  const std::u16string path = temp_folder() + u"wrenfold ui test file.txt";
+  {
+    std::FILE* file = _wfopen(wide(path), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("first\nsecond\n", file);
+    std::fclose(file);
+  }
+  MainWindowState& state = start(u"\"C:\\wrenfold.exe\"   " + path);
+  pump(state, 100);
+  EXPECT_EQ(title(state), u"wrenfold ui test file.txt - Wrenfold");
+  EXPECT_EQ(text(state), u"first\rsecond\r");
+  EXPECT_EQ(state.line_ending, LineEnding::Unix);
+  EXPECT_EQ(current_status_snapshot().line_ending, u"Unix (LF)");
+  EXPECT_FALSE(state.modified);
+  DeleteFileW(wide(path));
+}
+
+TEST_F(ShellTest, ClosingRemembersTheRestoredPlacement) {
+  MainWindowState& state = start();
+  SetWindowPos(state.main_window, nullptr, 50, 60, 640, 480, SWP_NOZORDER);
+  pump(state, 50);
+  ShowWindow(state.main_window, SW_MAXIMIZE);
+  pump(state, 50);
+  SendMessageW(state.main_window, WM_CLOSE, 0, 0);
+  const AppSettings stored = load_settings(settings_path_);
+  ASSERT_TRUE(stored.window.has_value());
+  EXPECT_EQ(stored.window->x, 50);
+  EXPECT_EQ(stored.window->y, 60);
+  EXPECT_EQ(stored.window->width, 640);
+  EXPECT_EQ(stored.window->height, 480);
+  EXPECT_TRUE(stored.window->maximized);
+}
+
+}  // namespace
+}  // namespace wrenfold::ui
