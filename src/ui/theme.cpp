@@ -1,0 +1,139 @@
+#include "theme.h"
+
+#include <dwmapi.h>
+#include <richedit.h>
+
+#include <optional>
+
+#include "fatal.h"
+
+namespace wrenfold::ui {
+namespace {
+
+constexpr DWORD kDwmUseImmersiveDarkMode = 20;
+constexpr DWORD kDwmCaptionColor = 35;
+
+constexpr int kAppModeForceDark = 2;
+constexpr int kAppModeForceLight = 3;
+
+constexpr WORD kOrdinalSetPreferredAppMode = 135;
+constexpr WORD kOrdinalAllowDarkModeForWindow = 133;
+constexpr WORD kOrdinalFlushMenuThemes = 136;
+
+thread_local std::optional<ThemeColors> t_current_palette;
+
+BOOL CALLBACK find_replace_window_of_thread(HWND window, LPARAM found) {
+  wchar_t class_name[16] = {};
+  GetClassNameW(window, class_name, 16);
+  if (lstrcmpW(class_name, L"WrenfoldFind") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+template <typename Function>
+Function entry_point(HMODULE library, WORD ordinal) {
+  // GetProcAddress hands out a generic function pointer; the ordinal fixes the real signature.
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))));
+}
+
+ThemeEntryPoints load_entry_points_from_system() {
+  ThemeEntryPoints entry_points;
+  // Only the system folder: a uxtheme.dll beside the document or the program must not load.
+  const HMODULE library = LoadLibraryExW(L"uxtheme.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library == nullptr) return entry_points;
+  entry_points.set_preferred_app_mode =
+      entry_point<ThemeEntryPoints::SetPreferredAppMode>(library, kOrdinalSetPreferredAppMode);
+  entry_points.allow_dark_mode_for_window = entry_point<ThemeEntryPoints::AllowDarkModeForWindow>(
+      library, kOrdinalAllowDarkModeForWindow);
+  entry_points.flush_menu_themes =
+      entry_point<ThemeEntryPoints::FlushMenuThemes>(library, kOrdinalFlushMenuThemes);
+  return entry_points;
+}
+
+}  // namespace
+
+COLORREF popup_menu_background(bool dark) { return dark ? RGB(44, 44, 44) : RGB(251, 251, 251); }
+
+COLORREF input_background(bool dark) { return dark ? RGB(45, 45, 45) : RGB(255, 255, 255); }
+
+COLORREF border_color(bool dark) { return dark ? RGB(58, 58, 58) : RGB(220, 220, 220); }
+
+bool system_uses_dark_apps() {
+  DWORD apps_use_light_theme = 1;
+  DWORD size = sizeof(apps_use_light_theme);
+  const LSTATUS status = RegGetValueW(
+      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+      L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &apps_use_light_theme, &size);
+  return status == ERROR_SUCCESS && apps_use_light_theme == 0;
+}
+
+ThemeColors resolve_palette(Theme theme) {
+  bool dark = false;
+  switch (theme) {
+    case Theme::Light: dark = false; break;
+    case Theme::Dark: dark = true; break;
+    case Theme::System: dark = system_uses_dark_apps(); break;
+  }
+  t_current_palette = dark ? kDarkPalette : kLightPalette;
+  return *t_current_palette;
+}
+
+const ThemeColors& current_palette() {
+  if (!t_current_palette) fatal_error("the palette is resolved before anything is painted");
+  return *t_current_palette;
+}
+
+const ThemeColors* find_current_palette() {
+  return t_current_palette ? &*t_current_palette : nullptr;
+}
+
+const ThemeEntryPoints& load_theme_entry_points() {
+  // A function-local static is initialised exactly once, even if two threads race here.
+  static const ThemeEntryPoints entry_points = load_entry_points_from_system();
+  return entry_points;
+}
+
+void set_process_dark_mode(bool dark) {
+  const ThemeEntryPoints& entry_points = load_theme_entry_points();
+  if (entry_points.set_preferred_app_mode != nullptr) {
+    entry_points.set_preferred_app_mode(dark ? kAppModeForceDark : kAppModeForceLight);
+  }
+  if (entry_points.flush_menu_themes != nullptr) entry_points.flush_menu_themes();
+}
+
+void set_dark_title_bar(HWND window, bool dark) {
+  const BOOL value = dark ? TRUE : FALSE;
+  DwmSetWindowAttribute(window, kDwmUseImmersiveDarkMode, &value, sizeof(value));
+}
+
+void set_caption_color(HWND window, COLORREF color) {
+  DwmSetWindowAttribute(window, kDwmCaptionColor, &color, sizeof(color));
+}
+
+void theme_title_bar(HWND window, const ThemeColors& palette) {
+  set_dark_title_bar(window, palette.is_dark);
+  set_caption_color(window, palette.background);
+}
+
+void set_editor_colors(HWND editor, const ThemeColors& palette) {
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.dwEffects = 0;  // no CFE_AUTOCOLOR: the system's window text colour would win
+  format.crTextColor = palette.text;
+  SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  // The default format colours text typed into an empty editor.
+  SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(editor, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(palette.background));
+}
+
+HWND find_replace_window() {
+  // Looked up among this thread's windows: another running instance has its own.
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), find_replace_window_of_thread,
+                    reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+}  // namespace wrenfold::ui

@@ -1,0 +1,46 @@
+#include "main_window_state.h"
+#include "form.h"
+#include "theme.h"
+#include "theme_hooks.h"
+
+namespace wrenfold::ui {
+namespace {
+
+// Marks the editor's text as being changed by the program itself, so that the colour change
+// does not count as an edit of the document.
+class ProgramEditMark {
+ public:
+  explicit ProgramEditMark(bool& loading) : loading_(loading), was_loading_(loading) {
+    loading_ = true;
+  }
+  ProgramEditMark(const ProgramEditMark&) = delete;
+  ProgramEditMark& operator=(const ProgramEditMark&) = delete;
+  ~ProgramEditMark() { loading_ = was_loading_; }
+
+ private:
+  bool& loading_;
+  bool was_loading_;
+};
+
+}  // namespace
+
+void apply_theme(MainWindowState& state) {
+  const Theme theme = state.settings.use()->theme;
+  const ThemeColors palette = resolve_palette(theme);
+  set_process_dark_mode(palette.is_dark);
+  theme_title_bar(state.main_window, palette);
+  // Also darkens the editor's scroll bars.
+  set_window_theme(state.editor, palette.is_dark, L"Explorer");
+  {
+    const ProgramEditMark mark(state.loading);
+    set_editor_colors(state.editor, palette);
+  }
+  refresh_menu_theme(state);
+  DrawMenuBar(state.main_window);
+  RedrawWindow(state.main_window, nullptr, nullptr,
+               RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
+  if (const HWND find = find_replace_window(); find != nullptr) theme_dialog_window(find);
+  layout_main_window(state);
+}
+
+}  // namespace wrenfold::ui

@@ -1,0 +1,243 @@
+#include "theme.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <cstddef>
+#include <thread>
+#include <vector>
+
+#include "form.h"
+
+namespace wrenfold::ui {
+namespace {
+
+constexpr wchar_t kPersonalizeKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr wchar_t kAppsUseLightTheme[] = L"AppsUseLightTheme";
+
+TEST(Theme, PalettesHoldTheirStoredWords) {
+  struct Row {
+    const char* field;
+    COLORREF ThemeColors::*member;
+    COLORREF light;
+    COLORREF dark;
+  };
+  const std::vector<Row> rows = {
+      {"background", &ThemeColors::background, 0xF9F9F9, 0x282828},
+      {"text", &ThemeColors::text, 0x1A1A1A, 0xFFFFFF},
+      {"secondary_text", &ThemeColors::secondary_text, 0x5D5D5D, 0xC5C5C5},
+      {"muted_text", &ThemeColors::muted_text, 0x8B8B8B, 0x9C9C9C},
+      {"divider", &ThemeColors::divider, 0xE5E5E5, 0x1C1C1C},
+      {"hover", &ThemeColors::hover, 0xEEEEEE, 0x363636},
+      {"pressed", &ThemeColors::pressed, 0xE4E4E4, 0x313131},
+      {"accent", &ThemeColors::accent, 0xB85F00, 0xFFCD60},
+      {"chrome", &ThemeColors::chrome, 0xF3F3F3, 0x202020},
+      {"disabled_text", &ThemeColors::disabled_text, 0xA0A0A0, 0x787878},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(kLightPalette.*row.member, row.light) << row.field;
+    EXPECT_EQ(kDarkPalette.*row.member, row.dark) << row.field;
+  }
+  EXPECT_FALSE(kLightPalette.is_dark);
+  EXPECT_TRUE(kDarkPalette.is_dark);
+  // Ten colours and a one-byte flag, in this order: painting code indexes nothing, but the
+  // record is the documented shape.
+  EXPECT_EQ(offsetof(ThemeColors, is_dark), 10 * sizeof(COLORREF));
+  EXPECT_EQ(sizeof(ThemeColors::is_dark), 1u);
+}
+
+// Puts the current user's "AppsUseLightTheme" back as it was, whatever the test wrote.
+class AppsModeRestorer {
+ public:
+  AppsModeRestorer() {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kPersonalizeKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, &disposition);
+    key_created_ = disposition == REG_CREATED_NEW_KEY;
+    DWORD size = sizeof(data_);
+    had_value_ = RegQueryValueExW(key, kAppsUseLightTheme, nullptr, &type_, data_, &size) ==
+                 ERROR_SUCCESS;
+    size_ = size;
+    RegCloseKey(key);
+  }
+  ~AppsModeRestorer() {
+    if (had_value_) {
+      RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, kAppsUseLightTheme, type_, data_, size_);
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, kAppsUseLightTheme);
+    }
+    if (key_created_) RegDeleteKeyW(HKEY_CURRENT_USER, kPersonalizeKey);
+  }
+
+ private:
+  bool key_created_ = false;
+  bool had_value_ = false;
+  DWORD type_ = 0;
+  BYTE data_[256] = {};
+  DWORD size_ = 0;
+};
+
+void write_dword(DWORD value) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, kAppsUseLightTheme, REG_DWORD,
+                            &value, sizeof(value)),
+            ERROR_SUCCESS);
+}
+
+TEST(Theme, SystemFollowsTheAppsModeValue) {
+  const AppsModeRestorer restorer;
+  struct Row {
+    const char* why;
+    void (*write)();
+    bool dark;
+  };
+  const std::vector<Row> rows = {
+      {"0 means dark apps", [] { write_dword(0); }, true},
+      {"1 means light apps", [] { write_dword(1); }, false},
+      {"any other number is not 0", [] { write_dword(2); }, false},
+      {"a missing value", [] { RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey,
+                                                  kAppsUseLightTheme); },
+       false},
+      {"\"0\" stored as a string is the wrong type",
+       [] {
+         const wchar_t zero[] = L"0";
+         RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, kAppsUseLightTheme, REG_SZ, zero,
+                         sizeof(zero));
+       },
+       false},
+      {"0 stored as eight bytes is the wrong type",
+       [] {
+         const ULONGLONG zero = 0;
+         RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, kAppsUseLightTheme, REG_QWORD,
+                         &zero, sizeof(zero));
+       },
+       false},
+  };
+  for (const Row& row : rows) {
+    row.write();
+    const ThemeColors palette = resolve_palette(Theme::System);
+    EXPECT_EQ(palette.is_dark, row.dark) << row.why;
+    EXPECT_EQ(palette.background, row.dark ? kDarkPalette.background : kLightPalette.background)
+        << row.why;
+    EXPECT_EQ(current_palette().is_dark, row.dark) << row.why;
+  }
+}
+
+TEST(Theme, LightAndDarkIgnoreTheSystem) {
+  const AppsModeRestorer restorer;
+  write_dword(0);
+  EXPECT_FALSE(resolve_palette(Theme::Light).is_dark);
+  EXPECT_FALSE(current_palette().is_dark);
+  write_dword(1);
+  EXPECT_TRUE(resolve_palette(Theme::Dark).is_dark);
+  EXPECT_EQ(current_palette().chrome, kDarkPalette.chrome);
+}
+
+TEST(Theme, EachThreadHasItsOwnPalette) {
+  resolve_palette(Theme::Dark);
+  const ThemeColors* seen_by_other_thread = &kLightPalette;
+  std::thread([&] { seen_by_other_thread = find_current_palette(); }).join();
+  EXPECT_EQ(seen_by_other_thread, nullptr);
+  ASSERT_NE(find_current_palette(), nullptr);
+  EXPECT_TRUE(find_current_palette()->is_dark);
+}
+
+// Counts WM_THEMECHANGED for a window subclassed with it.
+LRESULT CALLBACK count_theme_changes(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                     UINT_PTR, DWORD_PTR count) {
+  if (message == WM_THEMECHANGED) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST(Theme, MissingEntryPointsAreSkipped) {
+  const ThemeEntryPoints& entry_points = load_theme_entry_points();
+  EXPECT_EQ(&entry_points, &load_theme_entry_points()) << "loaded once";
+  // Whatever the system offers, switching the process mode must not call through a missing
+  // pointer, and a window still gets its style and the notification.
+  set_process_dark_mode(true);
+  set_process_dark_mode(false);
+  const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  int theme_changes = 0;
+  SetWindowSubclass(window, count_theme_changes, 1, reinterpret_cast<DWORD_PTR>(&theme_changes));
+  set_window_theme(window, true, L"Explorer");
+  EXPECT_GE(theme_changes, 1);
+  RemoveWindowSubclass(window, count_theme_changes, 1);
+  DestroyWindow(window);
+}
+
+class EditorColors : public testing::Test {
+ protected:
+  void SetUp() override {
+    LoadLibraryExW(L"msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    editor_ = CreateWindowExW(0, L"RICHEDIT50W", L"", WS_POPUP | ES_MULTILINE, 0, 0, 200, 100,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(editor_, nullptr);
+    SendMessageW(editor_, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+  }
+  void TearDown() override { DestroyWindow(editor_); }
+
+  CHARFORMAT2W format(WPARAM which) {
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    SendMessageW(editor_, EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format));
+    return format;
+  }
+
+  HWND editor_ = nullptr;
+};
+
+TEST_F(EditorColors, TextAndBackgroundFollowThePalette) {
+  SetWindowTextW(editor_, L"first line\rsecond line");
+  for (const ThemeColors* palette : {&kDarkPalette, &kLightPalette, &kDarkPalette}) {
+    set_editor_colors(editor_, *palette);
+    SendMessageW(editor_, EM_SETSEL, 0, -1);
+    const CHARFORMAT2W whole = format(SCF_SELECTION);
+    EXPECT_TRUE(whole.dwMask & CFM_COLOR) << "one colour over the whole text";
+    EXPECT_FALSE(whole.dwEffects & CFE_AUTOCOLOR);
+    EXPECT_EQ(whole.crTextColor, palette->text);
+    const CHARFORMAT2W typed = format(SCF_DEFAULT);
+    EXPECT_FALSE(typed.dwEffects & CFE_AUTOCOLOR);
+    EXPECT_EQ(typed.crTextColor, palette->text);
+    // The message answers the colour it replaces.
+    EXPECT_EQ(static_cast<COLORREF>(SendMessageW(editor_, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
+              palette->background);
+  }
+}
+
+TEST(Theme, FindReplaceWindowIsLookedUpAmongThisThreadsWindows) {
+  WNDCLASSW window_class = {};
+  window_class.lpfnWndProc = DefWindowProcW;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"WrenfoldFind";
+  RegisterClassW(&window_class);
+  EXPECT_EQ(find_replace_window(), nullptr);
+
+  // One on another thread (standing in for another main window's) is not ours.
+  HWND other_thread_window = nullptr;
+  std::thread([&] {
+    other_thread_window = CreateWindowExW(0, L"WrenfoldFind", L"", WS_POPUP, 0, 0, 10, 10,
+                                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_NE(other_thread_window, nullptr);
+    EXPECT_EQ(find_replace_window(), other_thread_window);
+  }).join();  // the thread's windows go with it
+  EXPECT_EQ(find_replace_window(), nullptr);
+
+  const HWND unrelated = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                         nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Hidden counts: it is shown again later with its contents, and must match the theme then.
+  const HWND find = CreateWindowExW(0, L"WrenfoldFind", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                    nullptr, GetModuleHandleW(nullptr), nullptr);
+  EXPECT_EQ(find_replace_window(), find);
+  DestroyWindow(find);
+  EXPECT_EQ(find_replace_window(), nullptr);
+  DestroyWindow(unrelated);
+  UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
+}
+
+}  // namespace
+}  // namespace wrenfold::ui
