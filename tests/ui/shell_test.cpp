@@ -58,6 +58,12 @@ void set_modifiers(bool ctrl, bool shift, bool alt) {
   SetKeyboardState(keys);
 }
 
+std::u16string group_free_count(std::size_t count) {
+  std::u16string digits;
+  for (char c : std::to_string(count)) digits += static_cast<char16_t>(c);
+  return digits + u" characters";
+}
+
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -225,6 +231,24 @@ TEST_F(ShellTest, StartsUntitledAndTracksChanges) {
   EXPECT_EQ(status_bar_repaint_count() - before, 1u) << "a burst of typing costs one refresh";
   EXPECT_EQ(current_status_snapshot().position, u"Ln 1, Col 12");
   EXPECT_EQ(current_status_snapshot().count, u"11 characters");
+}
+
+TEST_F(ShellTest, ThousandKeysInALargeDocumentRefreshOnce) {
+  MainWindowState& state = start();
+  std::u16string large;
+  while (large.size() < (1u << 20) / 2) large += u"a line of a large document, sixty characters long or so.\r";
+  load(state, large);
+  pump(state, 100);
+  const std::uint64_t before = status_bar_repaint_count();
+  const auto start_time = std::chrono::steady_clock::now();
+  for (int i = 0; i < 1000; ++i) SendMessageW(state.editor, WM_CHAR, u'x', 1);
+  const auto typed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start_time).count();
+  pump(state, 150);
+  // Keys delivered back to back form one burst only if they came faster than the refresh delay.
+  ASSERT_GT(typed_ms, 0);
+  EXPECT_EQ(status_bar_repaint_count() - before, 1u) << "typing took " << typed_ms << " ms";
+  EXPECT_EQ(current_status_snapshot().count, group_free_count(large.size() + 1000));
 }
 
 TEST_F(ShellTest, SelectionCountAndZoomInTheStatusBar) {
