@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 #include <richedit.h>
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "form.h"
+#include "main_window_state.h"
+#include "startup.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -237,6 +240,83 @@ TEST(Theme, FindReplaceWindowIsLookedUpAmongThisThreadsWindows) {
   EXPECT_EQ(find_replace_window(), nullptr);
   DestroyWindow(unrelated);
   UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
+}
+
+class ApplyTheme : public testing::Test {
+ protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    settings_path_ = reinterpret_cast<const char16_t*>(folder);
+    settings_path_ += u"wrenfold-theme-test-settings.json";
+    AppSettings settings;
+    settings.theme = Theme::Light;
+    settings.check_for_updates = false;
+    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
+    StartOptions options;
+    options.settings_path = settings_path_;
+    options.command_line = u"ui_tests.exe";
+    state_ = &start_main_window(GetModuleHandleW(nullptr), options);
+
+    WNDCLASSW window_class = {};
+    window_class.lpfnWndProc = DefWindowProcW;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"WrenfoldFind";
+    RegisterClassW(&window_class);
+    find_ = CreateWindowExW(0, L"WrenfoldFind", L"Find", WS_POPUP, 0, 0, 300, 200,
+                            state_->main_window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    find_field_ = create_control(find_, 96, L"EDIT", L"", 0, 10, 10, 100, 20, 10);
+    SetWindowSubclass(find_field_, count_theme_changes, 1,
+                      reinterpret_cast<DWORD_PTR>(&find_field_theme_changes_));
+  }
+  void TearDown() override {
+    DestroyWindow(find_);
+    UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
+    state_->modified = false;
+    DestroyWindow(state_->main_window);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    remove_main_window_state();
+    const std::wstring path(settings_path_.begin(), settings_path_.end());
+    DeleteFileW(path.c_str());
+    OleUninitialize();
+  }
+
+  CHARFORMAT2W whole_text_format() {
+    SendMessageW(state_->editor, EM_SETSEL, 0, -1);
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    SendMessageW(state_->editor, EM_GETCHARFORMAT, SCF_SELECTION,
+                 reinterpret_cast<LPARAM>(&format));
+    return format;
+  }
+
+  std::u16string settings_path_;
+  MainWindowState* state_ = nullptr;
+  HWND find_ = nullptr;
+  HWND find_field_ = nullptr;
+  int find_field_theme_changes_ = 0;
+};
+
+TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
+  SetWindowTextW(state_->editor, L"some text\rand more");
+  state_->modified = false;
+  for (const Theme theme : {Theme::Dark, Theme::Light}) {
+    state_->settings.use()->theme = theme;
+    const ThemeColors& expected = theme == Theme::Dark ? kDarkPalette : kLightPalette;
+    find_field_theme_changes_ = 0;
+    apply_theme(*state_);
+    EXPECT_EQ(current_palette().is_dark, expected.is_dark);
+    EXPECT_EQ(whole_text_format().crTextColor, expected.text);
+    EXPECT_EQ(static_cast<COLORREF>(
+                  SendMessageW(state_->editor, EM_SETBKGNDCOLOR, 0, expected.background)),
+              expected.background);
+    EXPECT_FALSE(state_->modified) << "a colour change is not an edit";
+    EXPECT_FALSE(state_->loading);
+    EXPECT_GE(find_field_theme_changes_, 1) << "the Find and Replace window follows";
+  }
 }
 
 }  // namespace
