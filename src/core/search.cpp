@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "boost_format.h"
 #include "codec.h"
 #include "extended_escapes.h"
 #include "fold_table.h"
 #include "literal_search.h"
 #include "number_format.h"
+#include "pcre_regex.h"
 #include "platform.h"
 #include "result.h"
 
@@ -19,23 +21,43 @@ struct Span {
   std::size_t end = 0;
 };
 
-struct Found {
-  std::size_t start = 0;
-  std::size_t length = 0;
-};
-
+using Found = FoundMatch;
 using FindResult = Result<std::optional<Found>>;
 
 // How one operation looks for matches in one snapshot of the text.
 struct Finder {
   std::u16string_view text;
+  // Normal and Extended modes.
   std::u16string needle;  // folded when the search ignores case
   bool fold = false;
+  // Regular expression mode: the compiled pattern and the text with LF for every CR, so
+  // that positions carry over and the pattern's newline is LF.
+  PatternHandle pattern;
+  std::u16string subject;
 };
 
-Finder make_finder(const SearchRequest& request, std::u16string_view text) {
+bool is_regex(const Finder& finder) { return finder.pattern != nullptr; }
+
+// The compiled pattern in Regular expression mode, nothing in the literal modes.
+Result<PatternHandle> prepare_pattern(const SearchRequest& request) {
+  if (request.mode != SearchMode::RegularExpression) return PatternHandle();
+  return compile(request);
+}
+
+std::u16string with_lf_breaks(std::u16string_view text) {
+  std::u16string subject(text);
+  std::replace(subject.begin(), subject.end(), u'\r', u'\n');
+  return subject;
+}
+
+Finder make_finder(const SearchRequest& request, std::u16string_view text, PatternHandle pattern) {
   Finder finder;
   finder.text = text;
+  if (pattern) {
+    finder.pattern = std::move(pattern);
+    finder.subject = with_lf_breaks(text);
+    return finder;
+  }
   finder.fold = !request.match_case;
   if (request.mode == SearchMode::Extended) {
     finder.needle = normalize_line_breaks(parse_extended(request.find_text));
@@ -51,8 +73,19 @@ std::optional<Found> found_at(std::size_t at, std::size_t length) {
   return Found{at, length};
 }
 
+std::optional<Found> whole_match(const std::optional<RegexMatch>& match) {
+  if (!match || match->groups.empty() || !match->groups[0]) return std::nullopt;
+  const CaptureSpan span = *match->groups[0];
+  return Found{span.start, span.end - span.start};
+}
+
 // The first match at or after `start`.
 FindResult match_forward(const Finder& finder, std::size_t start) {
+  if (is_regex(finder)) {
+    Result<std::optional<RegexMatch>> match = match_at(*finder.pattern, finder.subject, start, kMatchDefault);
+    if (!match) return match.error();
+    return whole_match(*match);
+  }
   if (finder.needle.empty()) return std::optional<Found>();
   const std::size_t at = finder.fold ? find_first_folded(finder.text, finder.needle, start)
                                      : find_first(finder.text, finder.needle, start);
@@ -61,6 +94,7 @@ FindResult match_forward(const Finder& finder, std::size_t start) {
 
 // The last match that ends at or before `bound`.
 FindResult match_backward(const Finder& finder, std::size_t bound) {
+  if (is_regex(finder)) return find_backward(*finder.pattern, finder.subject, bound);
   if (finder.needle.empty()) return std::optional<Found>();
   const std::size_t at = finder.fold ? find_last_folded(finder.text, finder.needle, bound)
                                      : find_last(finder.text, finder.needle, bound);
@@ -109,16 +143,28 @@ std::u16string prepared_replacement(const SearchRequest& request, std::u16string
   return std::u16string(replacement);
 }
 
-// The replacement for the selection when the selection is exactly a match.
-std::optional<std::u16string> replacement_for_selection(const Finder& finder, Span selection,
-                                                        const SearchRequest& request,
-                                                        std::u16string_view replacement) {
+// The replacement for the selection when the selection is exactly a match; failures of the
+// match come back as the message.
+Result<std::optional<std::u16string>> replacement_for_selection(const Finder& finder, Span selection,
+                                                                const SearchRequest& request,
+                                                                std::u16string_view replacement) {
+  if (is_regex(finder)) {
+    Result<std::optional<RegexMatch>> match =
+        match_at(*finder.pattern, finder.subject, selection.start, kMatchDefault);
+    if (!match) return match.error();
+    const std::optional<Found> found = whole_match(*match);
+    if (!found || found->start != selection.start || found->start + found->length != selection.end) {
+      return std::optional<std::u16string>();
+    }
+    return std::optional<std::u16string>(
+        normalize_line_breaks(expand_format(replacement, **match, finder.subject, 0)));
+  }
   const std::size_t length = selection.end - selection.start;
-  if (finder.needle.empty() || length != finder.needle.size()) return std::nullopt;
+  if (finder.needle.empty() || length != finder.needle.size()) return std::optional<std::u16string>();
   const std::u16string_view selected = finder.text.substr(selection.start, length);
   const bool equal = finder.fold ? fold_text(selected) == finder.needle : selected == finder.needle;
-  if (!equal) return std::nullopt;
-  return prepared_replacement(request, replacement);
+  if (!equal) return std::optional<std::u16string>();
+  return std::optional<std::u16string>(prepared_replacement(request, replacement));
 }
 
 std::u16string not_found_message(std::u16string_view find_text) {
@@ -140,6 +186,44 @@ struct ReplacedText {
   std::u16string text;
   std::size_t count = 0;
 };
+
+// One pass over the LF subject. After an empty match the next attempt starts at the same
+// place and may not be empty there; it is not anchored, so the JIT keeps running it and the
+// pass stays linear. Any failure leaves the document as it was.
+Result<ReplacedText> replace_every_match(const Finder& finder, std::u16string_view format) {
+  const std::u16string& subject = finder.subject;
+  ReplacedText result;
+  std::size_t position = 0;
+  std::size_t previous_end = 0;
+  std::uint32_t options = kMatchDefault;
+  for (;;) {
+    Result<std::optional<RegexMatch>> attempt = match_at(*finder.pattern, subject, position, options);
+    if (!attempt) return attempt.error();
+    const std::optional<Found> found = whole_match(*attempt);
+    if (!found) {
+      if (options == kMatchDefault || position >= subject.size()) break;
+      // Nothing but the empty match here: step over one code point and go on.
+      const bool pair = position + 1 < subject.size() && (subject[position] & 0xFC00) == 0xD800 &&
+                        (subject[position + 1] & 0xFC00) == 0xDC00;
+      position += pair ? 2 : 1;
+      options = kMatchDefault;
+      continue;
+    }
+    const std::size_t copy_from = std::min(previous_end, found->start);
+    result.text.append(subject, copy_from, found->start - copy_from);
+    std::u16string replacement = normalize_line_breaks(expand_format(format, **attempt, subject, previous_end));
+    std::replace(replacement.begin(), replacement.end(), u'\r', u'\n');
+    result.text += replacement;
+    ++result.count;
+    previous_end = found->start + found->length;
+    position = previous_end;
+    options = found->length == 0 ? kMatchNotEmptyAtStart : kMatchDefault;
+  }
+  if (result.count == 0) return result;
+  result.text.append(subject, std::min(previous_end, subject.size()));
+  std::replace(result.text.begin(), result.text.end(), u'\n', u'\r');
+  return result;
+}
 
 ReplacedText replace_every_occurrence(const Finder& finder, std::u16string_view replacement) {
   ReplacedText result;
@@ -171,10 +255,12 @@ ReplacedText replace_every_occurrence(const Finder& finder, std::u16string_view 
 SearchOutcome find_next(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
                         bool up) {
   if (request.find_text.empty()) return u"Enter text to find.";
+  Result<PatternHandle> pattern = prepare_pattern(request);
+  if (!pattern) return pattern.error().message;
   remember(memory, request);
   const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
   const Span selection = clamp_selection(editor.selection(), snapshot->size());
-  const Finder finder = make_finder(request, *snapshot);
+  const Finder finder = make_finder(request, *snapshot, std::move(*pattern));
   const FindResult found = up ? search_up(finder, selection, request.wrap_around)
                               : search_down(finder, selection, request.wrap_around);
   if (!found) return found.error().message;
@@ -187,13 +273,16 @@ SearchOutcome find_next(SearchEditor& editor, SearchMemory& memory, const Search
 SearchOutcome replace_one(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
                           std::u16string_view replacement, bool up) {
   if (request.find_text.empty()) return u"Enter text to find.";
+  Result<PatternHandle> pattern = prepare_pattern(request);
+  if (!pattern) return pattern.error().message;
   {
     const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
     const Span selection = clamp_selection(editor.selection(), snapshot->size());
-    const Finder finder = make_finder(request, *snapshot);
-    const std::optional<std::u16string> text =
+    const Finder finder = make_finder(request, *snapshot, std::move(*pattern));
+    const Result<std::optional<std::u16string>> replaced =
         replacement_for_selection(finder, selection, request, replacement);
-    if (text) {
+    if (!replaced) return replaced.error().message;
+    if (const std::optional<std::u16string>& text = *replaced) {
       editor.replace_selection(*text);
       const std::size_t caret = up ? selection.start : selection.start + text->size();
       editor.set_selection(caret, caret);
@@ -205,11 +294,16 @@ SearchOutcome replace_one(SearchEditor& editor, SearchMemory& memory, const Sear
 SearchOutcome replace_all(SearchEditor& editor, SearchMemory& memory, const SearchRequest& request,
                           std::u16string_view replacement) {
   if (request.find_text.empty()) return u"Enter text to find.";
+  Result<PatternHandle> pattern = prepare_pattern(request);
+  if (!pattern) return pattern.error().message;
   remember(memory, request);
   const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
-  const Finder finder = make_finder(request, *snapshot);
-  const ReplacedText replaced =
-      replace_every_occurrence(finder, prepared_replacement(request, replacement));
+  const Finder finder = make_finder(request, *snapshot, std::move(*pattern));
+  Result<ReplacedText> outcome =
+      is_regex(finder) ? replace_every_match(finder, replacement)
+                       : Result<ReplacedText>(replace_every_occurrence(finder, prepared_replacement(request, replacement)));
+  if (!outcome) return outcome.error().message;
+  const ReplacedText& replaced = *outcome;
   if (replaced.count == 0) return replaced_message(0);
   const Span selection = clamp_selection(editor.selection(), snapshot->size());
   const std::size_t caret = std::min({selection.start, snapshot->size(), replaced.text.size()});

@@ -9,7 +9,6 @@
 #include "editor.h"
 #include "edits.h"
 #include "fatal.h"
-#include "form.h"
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
@@ -148,9 +147,6 @@ void update_edit_menu(MainWindowState& state) {
 void apply_view_settings(MainWindowState& state) {
   const AppSettings settings = state.settings.read();
   const ThemeColors palette = resolve_palette(settings.theme);
-  set_process_dark_mode(palette.is_dark);
-  theme_title_bar(state.main_window, palette);
-  set_window_theme(state.editor, palette.is_dark, L"Explorer");
 
   // Formatting the text is the program's own doing, not an edit of the document.
   const bool was_loading = state.loading;
@@ -160,16 +156,10 @@ void apply_view_settings(MainWindowState& state) {
   state.loading = was_loading;
   zoom_step(state);
 
-  refresh_menu_theme(state);
   if (state.status_bar != nullptr) ShowWindow(state.status_bar, settings.status_bar ? SW_SHOW : SW_HIDE);
   if (state.gutter != nullptr) ShowWindow(state.gutter, settings.line_numbers ? SW_SHOW : SW_HIDE);
-  DrawMenuBar(state.main_window);
-  RedrawWindow(state.main_window, nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
-  if (const HWND find = find_replace_window(); find != nullptr) {
-    theme_dialog_window(find);
-    InvalidateRect(find, nullptr, TRUE);
-  }
-  layout_main_window(state);
+  // Title bar, editor theme and colours, check marks, repaint, the Find window, layout.
+  apply_theme(state);
 }
 
 void dispatch_command(MainWindowState& state, unsigned command) {
