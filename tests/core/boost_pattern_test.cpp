@@ -173,7 +173,7 @@ TEST(TranslatePattern, ErrorMessages) {
   }
 }
 
-// Wrong only for [\P{...}] fixes: every class name of the table reaches the output.
+// Every name of the class table is known both in brackets and as a property.
 TEST(TranslatePattern, EveryClassNameIsKnownInBothSpellings) {
   const char16_t* names[] = {u"alnum", u"alpha", u"blank", u"cntrl", u"digit", u"graph",
                              u"lower", u"print", u"punct", u"space", u"upper", u"xdigit",
