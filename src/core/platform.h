@@ -72,6 +72,15 @@ bool is_real_folder(std::u16string_view path);
 bool is_regular_file(std::u16string_view path);
 
 SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path);
+
+// What the metadata of a path says, links followed. The time and size count only for a
+// regular file; `last_write_time` is in the system's own units and only ever compared.
+struct FileMetadata {
+  bool regular_file = false;
+  std::uint64_t last_write_time = 0;
+  std::uint64_t size = 0;
+};
+SystemResult<FileMetadata> file_metadata(std::u16string_view path);
 // Fails when anything of that name exists. Others may read, write and delete it meanwhile.
 SystemResult<File> create_new_file(std::u16string_view path);
 // An existing file, opened for writing at its start without truncating it.

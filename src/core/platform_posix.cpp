@@ -318,6 +318,17 @@ bool is_regular_file(std::u16string_view path) {
   return ::stat(native_path(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+SystemResult<FileMetadata> file_metadata(std::u16string_view path) {
+  struct stat info {};
+  if (::stat(native_path(path).c_str(), &info) != 0) return {{}, system_error(errno)};
+  FileMetadata metadata;
+  metadata.regular_file = S_ISREG(info.st_mode);
+  metadata.last_write_time = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1'000'000'000u +
+                             static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+  metadata.size = static_cast<std::uint64_t>(info.st_size);
+  return {metadata, std::nullopt};
+}
+
 SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
   SystemResult<File> opened = open_file(path, O_RDONLY);
   if (opened.error) return {{}, opened.error};

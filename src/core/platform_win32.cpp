@@ -283,6 +283,23 @@ bool is_regular_file(std::u16string_view path) {
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+SystemResult<FileMetadata> file_metadata(std::u16string_view path) {
+  SystemResult<File> opened =
+      open_file(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (opened.error) return {{}, opened.error};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(native_handle(opened.value), &info)) {
+    return {{}, system_error(GetLastError())};
+  }
+  FileMetadata metadata;
+  metadata.regular_file = GetFileType(native_handle(opened.value)) == FILE_TYPE_DISK &&
+                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  metadata.last_write_time = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                             info.ftLastWriteTime.dwLowDateTime;
+  metadata.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return {metadata, std::nullopt};
+}
+
 SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
   // Sharing delete lets another window replace the file while this one reads it.
   SystemResult<File> opened = open_file(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);

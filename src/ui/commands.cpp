@@ -7,8 +7,10 @@
 #include <string>
 
 #include "editor.h"
+#include "document.h"
 #include "edits.h"
 #include "fatal.h"
+#include "format_menus.h"
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
@@ -165,6 +167,10 @@ void apply_view_settings(MainWindowState& state) {
 void dispatch_command(MainWindowState& state, unsigned command) {
   HWND editor = state.editor;
   switch (command) {
+    case kCommandNew: new_document(state); break;
+    case kCommandOpen: open_document(state); break;
+    case kCommandSave: save(state); break;
+    case kCommandSaveAs: save_as(state); break;
     case kCommandExit: request_exit(state); break;
     case kCommandCut: SendMessageW(editor, WM_CUT, 0, 0); break;
     case kCommandCopy: SendMessageW(editor, WM_COPY, 0, 0); break;
@@ -182,6 +188,8 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandStatusBar: toggle_view_setting(state, &AppSettings::status_bar); break;
     case kCommandWordWrap: toggle_view_setting(state, &AppSettings::word_wrap); break;
     case kCommandLineNumbers: toggle_view_setting(state, &AppSettings::line_numbers); break;
+    case kCommandLineEndingMenu: show_format_menu(state, true); break;
+    case kCommandEncodingMenu: show_format_menu(state, false); break;
     default: break;
   }
 }

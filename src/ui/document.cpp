@@ -1,69 +1,62 @@
 #include "document.h"
 
-#include <windows.h>
+#include <shellapi.h>
 
 #include <vector>
 
 #include "dialogs.h"
+#include "document_rules.h"
 #include "editor.h"
+#include "file_dialogs.h"
 #include "main_window_state.h"
+#include "platform.h"
 #include "statusbar.h"
 
 namespace wrenfold::ui {
 namespace {
 
-std::u16string file_name_of(const std::u16string& path) {
-  const std::size_t separator = path.find_last_of(u"\\/");
-  return separator == std::u16string::npos ? path : path.substr(separator + 1);
-}
+constexpr std::size_t kDroppedNameUnits = 32'768;
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-// The whole file, or the system's reason why not.
-bool read_whole_file(const std::u16string& path, std::vector<std::uint8_t>& bytes, DWORD& error) {
-  UniqueHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    error = GetLastError();
-    return false;
-  }
-  LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.get(), &size)) {
-    error = GetLastError();
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD chunk = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    if (!ReadFile(file.get(), bytes.data() + done, wanted, &chunk, nullptr)) {
-      error = GetLastError();
-      return false;
-    }
-    if (chunk == 0) break;
-    done += chunk;
-  }
-  bytes.resize(done);
-  return true;
+bool is_existing_folder(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::u16string system_message(DWORD error) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::u16string text = length != 0 ? std::u16string(reinterpret_cast<const char16_t*>(buffer), length) : u"";
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
-  return text + u" (os error " + reinterpret_cast<const char16_t*>(std::to_wstring(error).c_str()) + u")";
+std::u16string locale_thousands_separator() {
+  wchar_t separator[8] = {};
+  if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) == 0) return u",";
+  return reinterpret_cast<const char16_t*>(separator);
+}
+
+void show_error(const std::u16string& text) {
+  const MessageButton ok[] = {{IDOK, u"OK"}};
+  show_message(std::nullopt, text, ok, IDOK, IDOK);
+}
+
+// False when the user declined to open a file this large.
+bool accept_file_size(const std::u16string& path) {
+  const platform::SystemResult<platform::FileMetadata> metadata = platform::file_metadata(path);
+  if (metadata.error) return true;  // the read below reports what is wrong
+  const std::optional<std::u16string> question =
+      large_file_question(path_file_name(path), metadata.value.size, locale_thousands_separator());
+  if (!question) return true;
+  const MessageButton buttons[] = {{IDOK, u"Open"}, {IDCANCEL, u"Cancel"}};
+  return show_message(u"Large file", *question, buttons, IDCANCEL, IDCANCEL) == IDOK;
 }
 
 }  // namespace
 
+std::optional<DiskStamp> disk_stamp_of(const std::u16string& path) {
+  const platform::SystemResult<platform::FileMetadata> metadata = platform::file_metadata(path);
+  if (metadata.error || !metadata.value.regular_file) return std::nullopt;
+  return DiskStamp{metadata.value.last_write_time, metadata.value.size};
+}
+
 std::u16string document_title(const std::optional<std::u16string>& path, bool modified) {
   std::u16string title = modified ? u"*" : u"";
-  title += path ? file_name_of(*path) : u"Untitled";
+  title += path ? path_file_name(*path) : u"Untitled";
   title += u" - Wrenfold";
   return title;
 }
@@ -79,22 +72,83 @@ void load_document(MainWindowState& state, std::u16string text, std::optional<st
   state.encoding = encoding;
   state.line_ending = line_ending;
   state.modified = false;
+  state.disk_stamp.reset();
   update_title(state);
   refresh_status_bar(state);
   if (state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
 }
 
+bool confirm_discard(MainWindowState& state) {
+  if (!state.modified) return true;
+  const std::u16string name = state.current_file ? *state.current_file : u"Untitled";
+  const MessageButton buttons[] = {{IDYES, u"Save"}, {IDNO, u"Don't save"}, {IDCANCEL, u"Cancel"}};
+  switch (show_message(std::nullopt, u"Do you want to save changes to " + name + u"?", buttons, IDYES, IDCANCEL)) {
+    case IDNO: return true;
+    case IDYES: return save(state);
+    default: return false;
+  }
+}
+
+void new_document(MainWindowState& state) {
+  if (!confirm_discard(state)) return;
+  load_document(state, u"", std::nullopt, Encoding::Utf8, LineEnding::Windows);
+}
+
+void open_document(MainWindowState& state) {
+  if (!confirm_discard(state)) return;
+  const std::optional<std::u16string> chosen = choose_file_to_open(state.main_window, document_folder(state));
+  if (chosen) open_path(state, *chosen);
+}
+
 void open_path(MainWindowState& state, const std::u16string& path) {
-  std::vector<std::uint8_t> bytes;
-  DWORD error = 0;
-  if (!read_whole_file(path, bytes, error)) {
-    const MessageButton ok[] = {{IDOK, u"OK"}};
-    show_message(std::nullopt, u"Couldn't open " + path + u".\n\n" + system_message(error), ok, IDOK, IDOK);
+  if (!accept_file_size(path)) return;
+  const std::optional<DiskStamp> stamp = disk_stamp_of(path);
+  platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
+  if (bytes.error) {
+    show_error(u"Couldn't open " + path + u".\n\n" + bytes.error->message);
     return;
   }
-  DecodedText decoded = decode_file_bytes(bytes);
-  bytes = {};
+  DecodedText decoded = decode_file_bytes(bytes.value);
+  bytes.value = {};
   load_document(state, std::move(decoded.text), path, decoded.encoding, decoded.line_ending);
+  state.disk_stamp = stamp;
+}
+
+void open_start_path(MainWindowState& state, const std::u16string& path) {
+  if (platform::is_regular_file(path)) {
+    open_path(state, path);
+    return;
+  }
+  const std::optional<std::u16string> parent = path_parent(path);
+  if (!parent || !is_existing_folder(*parent)) {
+    show_error(u"The path for " + path + u" doesn't exist.");
+    return;
+  }
+  const MessageButton buttons[] = {{IDYES, u"Yes"}, {IDNO, u"No"}};
+  const std::u16string question =
+      u"Can't find the " + path_file_name(path) + u" file.\n\nDo you want to create a new file?";
+  if (show_message(std::nullopt, question, buttons, IDYES, IDNO) != IDYES) return;
+  load_document(state, u"", std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  state.current_file = path;
+  update_title(state);
+}
+
+void open_dropped_file(MainWindowState& state, HDROP drop) {
+  std::vector<wchar_t> buffer(kDroppedNameUnits, L'\0');
+  const UINT length = DragQueryFileW(drop, 0, buffer.data(), static_cast<UINT>(buffer.size()));
+  DragFinish(drop);
+  if (length == 0) return;
+  const std::u16string path(reinterpret_cast<const char16_t*>(buffer.data()), std::min<std::size_t>(length, buffer.size() - 1));
+  if (!platform::is_regular_file(path)) return;
+  if (!confirm_discard(state)) return;
+  open_path(state, path);
+}
+
+std::optional<std::u16string> document_folder(const MainWindowState& state) {
+  if (!state.current_file) return std::nullopt;
+  std::optional<std::u16string> parent = path_parent(*state.current_file);
+  if (!parent || !is_existing_folder(*parent)) return std::nullopt;
+  return parent;
 }
 
 }  // namespace wrenfold::ui

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "document.h"
 #include "editor.h"
+#include "external_change.h"
 #include "layout.h"
 #include "main_window_state.h"
 #include "statusbar.h"
@@ -74,6 +75,11 @@ void on_timer(MainWindowState& state, UINT_PTR timer) {
 
 LRESULT on_notify(MainWindowState& state, const NMHDR* header) {
   if (header->hwndFrom != state.editor) return 0;
+  if (header->code == EN_DROPFILES) {
+    // Returning 0 keeps the control from inserting the file itself.
+    open_dropped_file(state, static_cast<HDROP>(reinterpret_cast<const ENDROPFILES*>(header)->hDrop));
+    return 0;
+  }
   if (header->code == EN_SELCHANGE) {
     SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
     if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
@@ -138,7 +144,10 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
       if (!state.closing) request_exit(state);
       return 0;
     case WM_QUERYENDSESSION:
-      return TRUE;
+      return confirm_discard(state) ? TRUE : FALSE;
+    case WM_DROPFILES:
+      open_dropped_file(state, reinterpret_cast<HDROP>(wparam));
+      return 0;
     case WM_ERASEBKGND:
       fill_background(window, reinterpret_cast<HDC>(wparam));
       return 1;
@@ -170,10 +179,11 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
       return 0;
     }
     case kMessageCheckExternalChange:
+      check_external_change(state);
       return 0;
     case kMessageOpenPath: {
       const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));
-      if (record) open_path(state, record->path);
+      if (record) open_start_path(state, record->path);
       return 0;
     }
     default:
@@ -197,7 +207,7 @@ void register_main_window_class(HINSTANCE instance) {
 }
 
 void request_exit(MainWindowState& state) {
-  if (state.closing) return;
+  if (state.closing || !confirm_discard(state)) return;
   run_exit_sequence(state);
 }
 

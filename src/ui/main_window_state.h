@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "codec.h"
 #include "search.h"
@@ -85,6 +86,10 @@ struct MainWindowState {
   // The document's file format.
   Encoding encoding = Encoding::Utf8;
   LineEnding line_ending = LineEnding::Windows;
+  // The file as last read or written: (last-write time, size); none before that and after
+  // the file vanished.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> disk_stamp;
+  bool change_check_running = false;  // the check asks a modal question; activations go on
 
   SearchMemory search;
   UniqueFont editor_font;

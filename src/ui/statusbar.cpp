@@ -245,6 +245,13 @@ const StatusSnapshot& current_status_snapshot() { return bar().snapshot; }
 
 std::uint64_t status_bar_repaint_count() { return bar().repaints; }
 
+std::optional<RECT> status_bar_field_rect(unsigned command) {
+  for (const ClickableRegion& region : bar().regions) {
+    if (region.command == command) return region.rect;
+  }
+  return std::nullopt;
+}
+
 void show_transient_message(MainWindowState& state, std::u16string message) {
   state.transient_message = std::move(message);
   SetTimer(state.main_window, kTimerTransientMessage, 4000, nullptr);

@@ -49,6 +49,9 @@ void refresh_status_bar(MainWindowState& state);
 const StatusSnapshot& current_status_snapshot();
 std::uint64_t status_bar_repaint_count();
 
+// Where the field sending `command` was last painted, in the bar's client coordinates.
+std::optional<RECT> status_bar_field_rect(unsigned command);
+
 // Shows `message` for four seconds (timer 2 of the main window clears it).
 void show_transient_message(MainWindowState& state, std::u16string message);
 

@@ -1,0 +1,70 @@
+// Saving: the plain save, Save As with its dialog, and the write itself.
+
+#include <vector>
+
+#include "dialogs.h"
+#include "document.h"
+#include "document_rules.h"
+#include "editor.h"
+#include "file_dialogs.h"
+#include "file_write.h"
+#include "main_window_state.h"
+#include "statusbar.h"
+
+namespace wrenfold::ui {
+namespace {
+
+void show_error(const std::u16string& text) {
+  const MessageButton ok[] = {{IDOK, u"OK"}};
+  show_message(std::nullopt, text, ok, IDOK, IDOK);
+}
+
+// False when the user would rather not lose the characters ANSI can't hold.
+bool accept_ansi_loss(const std::u16string& text, Encoding encoding) {
+  if (encoding != Encoding::Ansi || text.empty() || !ansi_would_lose_characters(text)) return true;
+  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
+  const std::u16string question =
+      u"This file contains characters that can't be saved as " + std::u16string(encoding_display_name(encoding)) +
+      u". They will be lost.\n\nTo keep them, save the file with a Unicode encoding such as UTF-8.";
+  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+}
+
+}  // namespace
+
+bool save(MainWindowState& state) {
+  if (state.current_file) return save_to(state, *state.current_file, state.encoding);
+  return save_as(state);
+}
+
+bool save_as(MainWindowState& state) {
+  const std::u16string file_name = state.current_file ? path_file_name(*state.current_file) : u"*.txt";
+  FileDialogOutcome outcome = choose_file_to_save(state.main_window, document_folder(state), file_name, state.encoding);
+  if (!outcome.ok()) {
+    show_error(u"Couldn't open the save dialog.\n\n" + outcome.error().message);
+    return false;
+  }
+  if (!outcome.value()) return false;
+  const FileDialogChoice choice = std::move(*outcome.value());
+  return save_to(state, choice.path, choice.encoding);
+}
+
+bool save_to(MainWindowState& state, const std::u16string& path, Encoding encoding) {
+  const std::shared_ptr<const std::u16string> text = editor_text(state);
+  if (!accept_ansi_loss(*text, encoding)) return false;
+  std::vector<std::uint8_t> bytes = encode_for_save(*text, encoding, state.line_ending);
+  const Result<void> written = write_file_atomically(path, bytes);
+  bytes = {};
+  if (!written.ok()) {
+    show_error(u"Couldn't save " + path + u".\n\n" + written.error().message);
+    return false;
+  }
+  state.current_file = path;
+  state.encoding = encoding;
+  state.modified = false;
+  state.disk_stamp = disk_stamp_of(path);
+  update_title(state);
+  refresh_status_bar(state);
+  return true;
+}
+
+}  // namespace wrenfold::ui

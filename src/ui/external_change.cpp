@@ -1,0 +1,95 @@
+#include "external_change.h"
+
+#include <richedit.h>
+
+#include "dialogs.h"
+#include "document.h"
+#include "document_rules.h"
+#include "editor.h"
+#include "main_window_state.h"
+#include "platform.h"
+#include "statusbar.h"
+
+namespace wrenfold::ui {
+namespace {
+
+std::u16string display_name(const std::optional<std::u16string>& path) {
+  return path ? path_file_name(*path) : u"Untitled";
+}
+
+// Keeps the check from running inside itself while its question is on screen.
+class CheckRunningMark {
+ public:
+  explicit CheckRunningMark(bool& flag) : flag_(flag) { flag_ = true; }
+  CheckRunningMark(const CheckRunningMark&) = delete;
+  CheckRunningMark& operator=(const CheckRunningMark&) = delete;
+  ~CheckRunningMark() { flag_ = false; }
+
+ private:
+  bool& flag_;
+};
+
+void reload(MainWindowState& state, const std::u16string& path, const DiskStamp& stamp) {
+  const EditorSelectionRange selection = editor_selection(state.editor);
+  const std::size_t old_length = editor_text_length(state.editor);
+  POINT scroll = {0, 0};
+  SendMessageW(state.editor, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+
+  platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
+  if (bytes.error) {
+    show_transient_message(state, display_name(path) + u" was changed by another program, but couldn't be reloaded.");
+    return;
+  }
+  DecodedText decoded = decode_file_bytes(bytes.value);
+  bytes.value = {};
+  load_document(state, std::move(decoded.text), path, decoded.encoding, decoded.line_ending);
+  state.disk_stamp = stamp;
+
+  const SelectionRange restored =
+      clamp_restored_selection({selection.start, selection.end}, old_length, editor_text_length(state.editor));
+  set_editor_selection(state.editor, restored.start, restored.end);
+  SendMessageW(state.editor, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+  show_transient_message(state, u"Reloaded: changed by another program");
+}
+
+void mark_deleted(MainWindowState& state) {
+  state.disk_stamp.reset();
+  if (!state.modified) {
+    state.modified = true;
+    update_title(state);
+  }
+  show_transient_message(state, display_name(state.current_file) + u" was deleted or moved. Save to keep it.");
+}
+
+}  // namespace
+
+void check_external_change(MainWindowState& state) {
+  if (!state.disk_stamp || !state.current_file || state.change_check_running || state.message_dialog_open ||
+      state.closing) {
+    return;
+  }
+  const CheckRunningMark running(state.change_check_running);
+  const std::u16string path = *state.current_file;
+
+  const platform::SystemResult<platform::FileMetadata> metadata = platform::file_metadata(path);
+  if (metadata.error || !metadata.value.regular_file) {
+    // A file being swapped in by another program's save can be missing for a moment.
+    if (!platform::file_metadata(path).error) return;
+    mark_deleted(state);
+    return;
+  }
+  const DiskStamp stamp{metadata.value.last_write_time, metadata.value.size};
+  if (stamp == *state.disk_stamp) return;
+  // Stored before asking, so that keeping the changes does not bring the question back.
+  state.disk_stamp = stamp;
+  if (state.modified) {
+    const MessageButton buttons[] = {{IDYES, u"Reload"}, {IDNO, u"Keep my changes"}};
+    const std::u16string question =
+        path + u" has been changed by another program.\n\nReload it and lose your changes?";
+    if (show_message(std::nullopt, question, buttons, IDNO, IDNO) != IDYES) return;
+  }
+  if (!state.current_file || !same_path_components(*state.current_file, path)) return;
+  reload(state, path, stamp);
+}
+
+}  // namespace wrenfold::ui
