@@ -212,7 +212,7 @@ class Expander {
         levels.pop_back();
         if (level.skipped) --skip_depth_;
         if (level.kind == Level::Kind::Group && !at_end()) ++pos_;
-        if (level.kind == Level::Kind::TrueBranch && c == u':' && !at_end()) {
+        if (level.kind == Level::Kind::TrueBranch && c == u':') {
           ++pos_;
           enter(levels, {Level::Kind::FalseBranch, level.in_group, false, level.condition_holds,
                          false});
@@ -248,9 +248,9 @@ class Expander {
   std::optional<bool> conditional_head() {
     ++pos_;
     std::optional<std::size_t> number;
-    if (is_digit(peek()) && !at_end()) {
+    if (is_digit(peek())) {
       number = static_cast<std::size_t>(format_[pos_++] - u'0');
-    } else if (peek() == u'{' && !at_end()) {
+    } else if (peek() == u'{') {
       const std::size_t close = find(u'}', pos_ + 1);
       if (close == std::u16string_view::npos) {
         write(u'?');
@@ -285,7 +285,7 @@ class Expander {
       case u'\'': write(suffix()); ++pos_; return;
       case u'+': {
         ++pos_;
-        if (peek() == u'{' && !at_end()) {
+        if (peek() == u'{') {
           const std::size_t close = find(u'}', pos_ + 1);
           if (close != std::u16string_view::npos) {
             const std::optional<std::size_t> number =
@@ -379,7 +379,7 @@ class Expander {
   }
 
   void hex_escape() {
-    if (peek() == u'{' && !at_end()) {
+    if (peek() == u'{') {
       const std::size_t close = find(u'}', pos_ + 1);
       if (close != std::u16string_view::npos) {
         const std::optional<char32_t> value =

@@ -418,7 +418,7 @@ class Translator {
 
   void hex_escape() {
     std::u32string_view text;
-    if (at(pos_) == U'{' && pos_ < in_.size()) {
+    if (at(pos_) == U'{') {
       const std::size_t close = find(U'}', pos_ + 1);
       if (close == std::u32string::npos) {
         fail(u"Missing } after \\x{.");
@@ -493,11 +493,11 @@ class Translator {
 
   void bracket_expression() {
     out_.push_back(u'[');
-    if (at(pos_) == U'^' && pos_ < in_.size()) {
+    if (at(pos_) == U'^') {
       out_.push_back(u'^');
       ++pos_;
     }
-    if (at(pos_) == U']' && pos_ < in_.size()) {
+    if (at(pos_) == U']') {
       append_ascii(out_, "\\]");
       ++pos_;
     }
