@@ -8,6 +8,7 @@
 #include "editor.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "paint_buffer.h"
 #include "theme.h"
 
 namespace wrenfold::ui {
@@ -59,31 +60,13 @@ void paint_numbers(HDC dc, MainWindowState& state, int width, unsigned dpi) {
 }
 
 void paint(HWND window) {
-  PAINTSTRUCT paint_info;
-  HDC screen = BeginPaint(window, &paint_info);
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = std::max<int>(client.right, 1);
-  const int height = std::max<int>(client.bottom, 1);
-  HDC dc = CreateCompatibleDC(screen);
-  UniqueBitmap bitmap(CreateCompatibleBitmap(screen, width, height));
-  {
-    SelectedObject selected(dc, bitmap.get());
-    const ThemeColors& palette = current_palette();
-    UniqueBrush background(CreateSolidBrush(palette.background));
-    RECT all = {0, 0, width, height};
-    FillRect(dc, &all, background.get());
-    UniqueBrush divider(CreateSolidBrush(palette.divider));
-    RECT edge = {width - 1, 0, width, height};
-    FillRect(dc, &edge, divider.get());
-    SetBkMode(dc, TRANSPARENT);
-    if (MainWindowState* state = find_main_window_state(); state != nullptr && state->editor != nullptr) {
-      paint_numbers(dc, *state, width, window_dpi(window));
-    }
-    BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+  BufferedPaint paint(window);
+  const ThemeColors& palette = current_palette();
+  fill_rect(paint.dc(), RECT{0, 0, paint.width(), paint.height()}, palette.background);
+  fill_rect(paint.dc(), RECT{paint.width() - 1, 0, paint.width(), paint.height()}, palette.divider);
+  if (MainWindowState* state = find_main_window_state(); state != nullptr && state->editor != nullptr) {
+    paint_numbers(paint.dc(), *state, paint.width(), window_dpi(window));
   }
-  DeleteDC(dc);
-  EndPaint(window, &paint_info);
 }
 
 LRESULT CALLBACK gutter_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -10,6 +10,7 @@
 #include "external_change.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "paint_buffer.h"
 #include "statusbar.h"
 #include "theme.h"
 #include "theme_hooks.h"
@@ -115,8 +116,7 @@ bool is_immersive_color_set(LPARAM lparam) {
 void fill_background(HWND window, HDC dc) {
   RECT client;
   GetClientRect(window, &client);
-  UniqueBrush brush(CreateSolidBrush(current_palette().background));
-  FillRect(dc, &client, brush.get());
+  fill_rect(dc, client, current_palette().background);
 }
 
 LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

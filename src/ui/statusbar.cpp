@@ -11,6 +11,7 @@
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "paint_buffer.h"
 #include "theme.h"
 
 namespace wrenfold::ui {
@@ -59,11 +60,6 @@ void draw_text(HDC dc, const std::u16string& text, RECT rect, COLORREF color, UI
   DrawTextW(dc, wide(text), static_cast<int>(text.size()), &rect, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
-void fill(HDC dc, const RECT& rect, COLORREF color) {
-  UniqueBrush brush(CreateSolidBrush(color));
-  FillRect(dc, &rect, brush.get());
-}
-
 // A clickable field ending at `right`: padded text with the hover or pressed fill behind it.
 // Returns its left edge.
 int draw_clickable(HDC dc, const std::u16string& text, int right, int height, unsigned dpi,
@@ -75,62 +71,51 @@ int draw_clickable(HDC dc, const std::u16string& text, int right, int height, un
   const int top = 1 + (height - 1 - field_height) / 2;
   const RECT field = {right - width, top, right, top + field_height};
   const StatusBarState& state = bar();
-  if (state.pressed == command) fill(dc, field, palette.pressed);
-  else if (state.hovered == command) fill(dc, field, palette.hover);
+  if (state.pressed == command) fill_rect(dc, field, palette.pressed);
+  else if (state.hovered == command) fill_rect(dc, field, palette.hover);
   draw_text(dc, text, RECT{field.left, 1, field.right, height}, color, DT_CENTER);
   regions.push_back({field, command});
   return field.left;
 }
 
 void paint(HWND window) {
-  PAINTSTRUCT paint_info;
-  HDC screen = BeginPaint(window, &paint_info);
-  RECT client;
-  GetClientRect(window, &client);
-  const int width = std::max<int>(client.right, 1);
-  const int height = std::max<int>(client.bottom, 1);
-  HDC dc = CreateCompatibleDC(screen);
-  UniqueBitmap bitmap(CreateCompatibleBitmap(screen, width, height));
-  {
-    SelectedObject selected_bitmap(dc, bitmap.get());
-    const unsigned dpi = window_dpi(window);
-    SelectedObject selected_font(dc, ui_font(dpi, false, 0));
-    SetBkMode(dc, TRANSPARENT);
-    const ThemeColors& palette = current_palette();
-    const StatusSnapshot& snapshot = bar().snapshot;
+  BufferedPaint paint(window);
+  HDC dc = paint.dc();
+  const int width = paint.width();
+  const int height = paint.height();
+  const unsigned dpi = window_dpi(window);
+  SelectedObject selected_font(dc, ui_font(dpi, false, 0));
+  const ThemeColors& palette = current_palette();
+  const StatusSnapshot& snapshot = bar().snapshot;
 
-    fill(dc, RECT{0, 0, width, height}, palette.background);
-    fill(dc, RECT{0, 0, width, 1}, palette.divider);
+  fill_rect(dc, RECT{0, 0, width, height}, palette.background);
+  fill_rect(dc, RECT{0, 0, width, 1}, palette.divider);
 
-    const int gap = static_cast<int>(2 * (dpi / 12));
-    int x = static_cast<int>(dpi / 12 + dpi / 8);
-    const int position_width = std::max(static_cast<int>(110 * dpi / 96), text_width(dc, snapshot.position));
-    draw_text(dc, snapshot.position, RECT{x, 1, x + position_width, height}, palette.text, DT_LEFT);
-    x += position_width + gap;
-    const int count_width = text_width(dc, snapshot.count);
-    draw_text(dc, snapshot.count, RECT{x, 1, x + count_width, height}, palette.text, DT_LEFT);
-    x += count_width + gap;
-    if (snapshot.message) {
-      draw_text(dc, *snapshot.message, RECT{x, 1, width, height}, palette.secondary_text, DT_LEFT);
-    }
-
-    std::vector<ClickableRegion> regions;
-    int right = width - static_cast<int>(dpi / 8);
-    right = draw_clickable(dc, snapshot.encoding, right, height, dpi, 603, palette.text, regions);
-    right = draw_clickable(dc, snapshot.line_ending, right, height, dpi, 602, palette.text, regions);
-    if (snapshot.zoom) {
-      const int slot = text_width(dc, *snapshot.zoom) + 2 * static_cast<int>(dpi / 12);
-      draw_text(dc, *snapshot.zoom, RECT{right - slot, 1, right, height}, palette.text, DT_CENTER);
-      right -= slot + static_cast<int>(dpi / 24);
-    }
-    if (snapshot.update) {
-      draw_clickable(dc, *snapshot.update, right, height, dpi, 601, palette.accent, regions);
-    }
-    bar().regions = std::move(regions);
-    BitBlt(screen, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+  const int gap = static_cast<int>(2 * (dpi / 12));
+  int x = static_cast<int>(dpi / 12 + dpi / 8);
+  const int position_width = std::max(static_cast<int>(110 * dpi / 96), text_width(dc, snapshot.position));
+  draw_text(dc, snapshot.position, RECT{x, 1, x + position_width, height}, palette.text, DT_LEFT);
+  x += position_width + gap;
+  const int count_width = text_width(dc, snapshot.count);
+  draw_text(dc, snapshot.count, RECT{x, 1, x + count_width, height}, palette.text, DT_LEFT);
+  x += count_width + gap;
+  if (snapshot.message) {
+    draw_text(dc, *snapshot.message, RECT{x, 1, width, height}, palette.secondary_text, DT_LEFT);
   }
-  DeleteDC(dc);
-  EndPaint(window, &paint_info);
+
+  std::vector<ClickableRegion> regions;
+  int right = width - static_cast<int>(dpi / 8);
+  right = draw_clickable(dc, snapshot.encoding, right, height, dpi, 603, palette.text, regions);
+  right = draw_clickable(dc, snapshot.line_ending, right, height, dpi, 602, palette.text, regions);
+  if (snapshot.zoom) {
+    const int slot = text_width(dc, *snapshot.zoom) + 2 * static_cast<int>(dpi / 12);
+    draw_text(dc, *snapshot.zoom, RECT{right - slot, 1, right, height}, palette.text, DT_CENTER);
+    right -= slot + static_cast<int>(dpi / 24);
+  }
+  if (snapshot.update) {
+    draw_clickable(dc, *snapshot.update, right, height, dpi, 601, palette.accent, regions);
+  }
+  bar().regions = std::move(regions);
 }
 
 unsigned region_at(LPARAM lparam) {
