@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -530,6 +531,72 @@ TEST_F(DocumentTest, DropOpensOnlyTheFirstFileAndIgnoresFolders) {
   EXPECT_EQ(SendMessageW(state().main_window, WM_NOTIFY, kEditorControlId, reinterpret_cast<LPARAM>(&notice)), 0);
   EXPECT_EQ(asked_.size(), 1u);
   EXPECT_EQ(text(), u"!first");
+}
+
+// What the real save dialog showed, read from its windows while it is open.
+struct ShownSaveDialog {
+  bool found = false;
+  bool encoding_label = false;
+  std::vector<std::u16string> encodings;
+  int selected = -1;
+};
+
+ShownSaveDialog g_shown_dialog;
+
+BOOL CALLBACK inspect_dialog_child(HWND child, LPARAM) {
+  wchar_t class_name[32] = {};
+  GetClassNameW(child, class_name, 32);
+  wchar_t text[64] = {};
+  GetWindowTextW(child, text, 64);
+  if (std::wstring_view(text) == L"Encoding:") g_shown_dialog.encoding_label = true;
+  if (std::wstring_view(class_name) == L"ComboBox" && g_shown_dialog.encodings.empty()) {
+    const LRESULT count = SendMessageW(child, CB_GETCOUNT, 0, 0);
+    std::vector<std::u16string> items;
+    for (LRESULT index = 0; index < count; ++index) {
+      wchar_t item[64] = {};
+      if (SendMessageW(child, CB_GETLBTEXTLEN, index, 0) < 64) SendMessageW(child, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(item));
+      items.emplace_back(reinterpret_cast<const char16_t*>(item));
+    }
+    // The encoding box is the one that lists "UTF-16 BE"; the others are the name and the types.
+    if (std::find(items.begin(), items.end(), u"UTF-16 BE") != items.end()) {
+      g_shown_dialog.encodings = items;
+      g_shown_dialog.selected = static_cast<int>(SendMessageW(child, CB_GETCURSEL, 0, 0));
+    }
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK find_and_cancel_dialog(HWND window, LPARAM main_window) {
+  if (window == reinterpret_cast<HWND>(main_window) || !IsWindowVisible(window)) return TRUE;
+  if (GetWindow(window, GW_OWNER) != reinterpret_cast<HWND>(main_window)) return TRUE;
+  g_shown_dialog.found = true;
+  EnumChildWindows(window, inspect_dialog_child, 0);
+  PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  return FALSE;
+}
+
+void CALLBACK cancel_shown_dialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  MainWindowState* state = find_main_window_state();
+  if (state == nullptr) return;
+  EnumThreadWindows(GetCurrentThreadId(), find_and_cancel_dialog, reinterpret_cast<LPARAM>(state->main_window));
+  if (g_shown_dialog.found) KillTimer(nullptr, timer);
+}
+
+TEST_F(DocumentTest, TheRealSaveDialogOffersTheEncodingsAndCancelsQuietly) {
+  open_file_with("utf16.txt", Bytes("\xFF\xFE" "a\0", 4));
+  type(u"b");
+  set_file_dialog_responder({});
+  g_shown_dialog = {};
+  const UINT_PTR timer = SetTimer(nullptr, 0, 300, cancel_shown_dialog);
+  EXPECT_FALSE(save_as(state()));
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_shown_dialog.found) << "no save dialog appeared";
+  EXPECT_TRUE(g_shown_dialog.encoding_label);
+  EXPECT_EQ(g_shown_dialog.encodings,
+            (std::vector<std::u16string>{u"UTF-8", u"UTF-8 with BOM", u"UTF-16 LE", u"UTF-16 BE", u"ANSI"}));
+  EXPECT_EQ(g_shown_dialog.selected, 2) << "the document's encoding";
+  EXPECT_TRUE(asked_.empty()) << "cancelling says nothing";
+  EXPECT_TRUE(state().modified);
 }
 
 class ExternalChangeTest : public DocumentTest {
