@@ -188,8 +188,9 @@ struct ReplacedText {
 };
 
 // One pass over the LF subject. After an empty match the next attempt starts at the same
-// place and may not be empty there; it is not anchored, so the JIT keeps running it and the
-// pass stays linear. Any failure leaves the document as it was.
+// place and may not be empty there; it is not anchored, since the JIT would hand an anchored
+// attempt to the interpreter, which checks the rest of the subject again every time and
+// makes the pass quadratic. Any failure leaves the document as it was.
 Result<ReplacedText> replace_every_match(const Finder& finder, std::u16string_view format) {
   const std::u16string& subject = finder.subject;
   ReplacedText result;
@@ -199,7 +200,10 @@ Result<ReplacedText> replace_every_match(const Finder& finder, std::u16string_vi
   for (;;) {
     Result<std::optional<RegexMatch>> attempt = match_at(*finder.pattern, subject, position, options);
     if (!attempt) return attempt.error();
-    const std::optional<Found> found = whole_match(*attempt);
+    std::optional<Found> found = whole_match(*attempt);
+    // A retry only stands for the match at this very place; one further along is found
+    // again after the step below, so that \G keeps meaning the step's start.
+    if (found && options != kMatchDefault && found->start != position) found.reset();
     if (!found) {
       if (options == kMatchDefault || position >= subject.size()) break;
       // Nothing but the empty match here: step over one code point and go on.

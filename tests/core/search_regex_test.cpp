@@ -99,6 +99,8 @@ TEST(RegexReplaceAll, EmptyMatchesAndCounts) {
       {u"x1y22", u"\\d+", u"<$&>", u"x<1>y<22>", u"Replaced 2 occurrences."},
       {u"line\rnext", u"$", u"!", u"line!\rnext!", u"Replaced 2 occurrences."},
       {u"a b", u"\\s", u"\\r\\n", u"a\rb", u"Replaced 1 occurrence."},
+      // \G is where each attempt starts, also after the step past an empty match.
+      {u"ab", u"\\Gb|x*", u"-", u"-a--", u"Replaced 3 occurrences."},
   };
   for (const Case& c : cases) {
     FakeEditor editor(c.text);
