@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "printable.h"
 
 namespace wrenfold {
 namespace {
@@ -21,20 +22,6 @@ Bytes bytes_of(std::initializer_list<int> values) {
 }
 
 Bytes bytes_of(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-std::string printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      out += static_cast<char>(unit);
-    } else {
-      char buffer[16];
-      std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
-      out += buffer;
-    }
-  }
-  return out;
-}
 
 struct DecodeCase {
   Bytes input;

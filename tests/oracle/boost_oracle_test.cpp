@@ -14,23 +14,10 @@
 #include "boost_format.h"
 #include "pcre_regex.h"
 #include "utf.h"
+#include "../core/printable.h"
 
 namespace wrenfold {
 namespace {
-
-std::string printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      out += static_cast<char>(unit);
-    } else {
-      char buffer[16];
-      std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
-      out += buffer;
-    }
-  }
-  return out;
-}
 
 std::u16string from_utf8(std::string_view bytes) {
   std::u16string text;
