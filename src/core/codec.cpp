@@ -339,12 +339,10 @@ std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_
         out[o++] = static_cast<std::uint8_t>(unit);
       }
       ++i;
-    } else if (is_high_surrogate(unit) && i + 1 < size && is_low_surrogate(p[i + 1])) {
-      o += utf::put_utf8(utf::combine_surrogates(unit, p[i + 1]), out + o);
-      i += 2;
     } else {
-      o += utf::put_utf8(is_surrogate(unit) ? kReplacement : unit, out + o);
-      ++i;
+      const utf::CodePoint code_point = utf::code_point_at(p, size, i);
+      o += utf::put_utf8(code_point.value, out + o);
+      i += code_point.units;
     }
   }
   return bytes;

@@ -75,16 +75,10 @@ std::u16string utf8_to_utf16_replacing(std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> utf16_to_utf8_replacing(std::u16string_view text) {
   std::vector<std::uint8_t> bytes(text.size() * 3);
   std::size_t o = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code_point = text[i];
-    if (utf::is_high_surrogate(text[i]) && i + 1 < text.size() &&
-        utf::is_low_surrogate(text[i + 1])) {
-      code_point = utf::combine_surrogates(text[i], text[i + 1]);
-      ++i;
-    } else if (utf::is_surrogate(text[i])) {
-      code_point = utf::kReplacementCharacter;
-    }
-    o += utf::put_utf8(code_point, bytes.data() + o);
+  for (std::size_t i = 0; i < text.size();) {
+    const utf::CodePoint code_point = utf::code_point_at(text.data(), text.size(), i);
+    o += utf::put_utf8(code_point.value, bytes.data() + o);
+    i += code_point.units;
   }
   bytes.resize(o);
   return bytes;
@@ -95,16 +89,15 @@ std::vector<std::uint8_t> utf16_to_windows_1252(std::u16string_view text, bool& 
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size());
   lost = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size();) {
     std::uint8_t byte = '?';
-    if (!unit_to_windows_1252(text[i], byte)) {
+    const utf::CodePoint code_point = utf::code_point_at(text.data(), text.size(), i);
+    if (code_point.units != 1 || !unit_to_windows_1252(text[i], byte)) {
+      byte = '?';
       lost = true;
-      if (utf::is_high_surrogate(text[i]) && i + 1 < text.size() &&
-          utf::is_low_surrogate(text[i + 1])) {
-        ++i;
-      }
     }
     bytes.push_back(byte);
+    i += code_point.units;
   }
   return bytes;
 }
@@ -252,16 +245,6 @@ SystemResult<File> open_file(std::u16string_view path, int flags) {
 }
 
 }  // namespace
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close_file(*this);
-    handle_ = other.release();
-  }
-  return *this;
-}
-
-File::~File() { close_file(*this); }
 
 std::optional<std::u16string> environment_variable(std::u16string_view name) {
   const char* value = std::getenv(native_path(name).c_str());

@@ -199,16 +199,6 @@ bool is_name_surrogate(const EntryInfo& info) {
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    close_file(*this);
-    handle_ = other.release();
-  }
-  return *this;
-}
-
-File::~File() { close_file(*this); }
-
 std::optional<std::u16string> environment_variable(std::u16string_view name) {
   const std::wstring wide_name = wide_path(name);
   std::wstring value(256, L'\0');

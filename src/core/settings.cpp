@@ -61,16 +61,10 @@ std::string utf8_of(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   std::uint8_t buffer[4];
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code_point = text[i];
-    if (utf::is_high_surrogate(text[i]) && i + 1 < text.size() &&
-        utf::is_low_surrogate(text[i + 1])) {
-      code_point = utf::combine_surrogates(text[i], text[i + 1]);
-      ++i;
-    } else if (utf::is_surrogate(text[i])) {
-      code_point = utf::kReplacementCharacter;
-    }
-    out.append(reinterpret_cast<const char*>(buffer), utf::put_utf8(code_point, buffer));
+  for (std::size_t i = 0; i < text.size();) {
+    const utf::CodePoint code_point = utf::code_point_at(text.data(), text.size(), i);
+    out.append(reinterpret_cast<const char*>(buffer), utf::put_utf8(code_point.value, buffer));
+    i += code_point.units;
   }
   return out;
 }

@@ -17,6 +17,19 @@ constexpr char32_t combine_surrogates(char16_t high, char16_t low) {
          (static_cast<char32_t>(low) - 0xDC00);
 }
 
+struct CodePoint {
+  char32_t value;
+  std::size_t units;  // 2 for a surrogate pair, else 1
+};
+
+// The code point at `units[i]`; a surrogate without its partner reads as U+FFFD.
+constexpr CodePoint code_point_at(const char16_t* units, std::size_t size, std::size_t i) {
+  if (is_high_surrogate(units[i]) && i + 1 < size && is_low_surrogate(units[i + 1])) {
+    return {combine_surrogates(units[i], units[i + 1]), 2};
+  }
+  return {is_surrogate(units[i]) ? char32_t{kReplacementCharacter} : char32_t{units[i]}, 1};
+}
+
 struct Utf8Sequence {
   char32_t code_point;
   std::size_t length;  // bytes consumed; for an ill-formed sequence, its maximal subpart

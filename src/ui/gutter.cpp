@@ -8,6 +8,7 @@
 #include "editor.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "window_class.h"
 #include "paint_buffer.h"
 #include "theme.h"
 
@@ -84,13 +85,7 @@ LRESULT CALLBACK gutter_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 }  // namespace
 
 void register_gutter_class(HINSTANCE instance) {
-  WNDCLASSEXW window_class = {};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = gutter_procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.lpszClassName = kGutterClass;
-  RegisterClassExW(&window_class);
+  register_window_class(instance, kGutterClass, gutter_procedure);
 }
 
 }  // namespace wrenfold::ui

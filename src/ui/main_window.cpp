@@ -10,6 +10,7 @@
 #include "external_change.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "window_class.h"
 #include "paint_buffer.h"
 #include "statusbar.h"
 #include "theme.h"
@@ -195,15 +196,10 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
 }  // namespace
 
 void register_main_window_class(HINSTANCE instance) {
-  WNDCLASSEXW window_class = {};
-  window_class.cbSize = sizeof window_class;
-  window_class.lpfnWndProc = main_window_procedure;
-  window_class.hInstance = instance;
-  window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
-  window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.lpszClassName = kMainWindowClass;
-  RegisterClassExW(&window_class);
+  const auto icon = [instance](int size) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+  };
+  register_window_class(instance, kMainWindowClass, main_window_procedure, 0, icon(32), icon(16));
 }
 
 void request_exit(MainWindowState& state) {

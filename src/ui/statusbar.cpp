@@ -11,6 +11,7 @@
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "window_class.h"
 #include "paint_buffer.h"
 #include "theme.h"
 
@@ -244,14 +245,7 @@ void show_transient_message(MainWindowState& state, std::u16string message) {
 }
 
 void register_status_bar_class(HINSTANCE instance) {
-  WNDCLASSEXW window_class = {};
-  window_class.cbSize = sizeof window_class;
-  window_class.style = CS_HREDRAW | CS_VREDRAW;
-  window_class.lpfnWndProc = status_bar_procedure;
-  window_class.hInstance = instance;
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.lpszClassName = kStatusBarClass;
-  RegisterClassExW(&window_class);
+  register_window_class(instance, kStatusBarClass, status_bar_procedure, CS_HREDRAW | CS_VREDRAW);
 }
 
 }  // namespace wrenfold::ui

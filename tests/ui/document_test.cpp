@@ -31,9 +31,12 @@
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
+#include "pump.h"
 
 namespace wrenfold::ui {
 namespace {
+
+using testing::pump;
 
 namespace fs = std::filesystem;
 
@@ -53,19 +56,6 @@ Bytes read_bytes(const fs::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-void pump(MainWindowState& state, int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  do {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      if (preprocess_message(state, message)) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  } while (std::chrono::steady_clock::now() < end);
-}
 
 // A drop of `paths` as the shell would hand it over.
 HDROP make_drop(const std::vector<std::u16string>& paths) {

@@ -20,9 +20,12 @@
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
+#include "pump.h"
 
 namespace wrenfold::ui {
 namespace {
+
+using testing::pump;
 
 std::u16string temp_folder() {
   wchar_t buffer[MAX_PATH] = {};
@@ -33,20 +36,6 @@ std::u16string temp_folder() {
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 
-// Runs the loop's handling for `milliseconds`, timers included.
-void pump(MainWindowState& state, int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  do {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) continue;
-      if (preprocess_message(state, message)) continue;
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  } while (std::chrono::steady_clock::now() < end);
-}
 
 // Holds modifier keys down as far as GetKeyState is concerned.
 void set_modifiers(bool ctrl, bool shift, bool alt) {
