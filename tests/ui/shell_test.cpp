@@ -13,6 +13,7 @@
 
 #include "commands.h"
 #include "editor.h"
+#include "gutter.h"
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
@@ -366,6 +367,36 @@ TEST_F(ShellTest, GutterWidensAtOneHundredLines) {
   pump(state, 150);
   GetClientRect(state.gutter, &wide_rect);
   EXPECT_EQ(wide_rect.right, narrow_rect.right) << "and narrows again";
+}
+
+TEST_F(ShellTest, WrappedLinesAreNumberedOnTheirFirstDisplayLine) {
+  MainWindowState& state = start();
+  dispatch_command(state, kCommandWordWrap);
+  dispatch_command(state, kCommandLineNumbers);
+  SetWindowPos(state.main_window, nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOMOVE);
+  std::u16string long_line;
+  for (int i = 0; i < 40; ++i) long_line += u"word ";
+  std::u16string text = u"short\r" + long_line;
+  for (int i = 3; i <= 20; ++i) text += u"\rline";
+  load(state, text);
+  set_editor_selection(state.editor, 2, 2);
+  pump(state, 100);
+  const std::vector<GutterLabel> labels = gutter_labels(state);
+  ASSERT_GE(labels.size(), 3u);
+  for (std::size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(labels[i].number, i + 1);
+  EXPECT_TRUE(labels[0].caret_line);
+  EXPECT_FALSE(labels[1].caret_line);
+  const int line_height = labels[1].top - labels[0].top;
+  ASSERT_GT(line_height, 0);
+  EXPECT_GE(labels[2].top - labels[1].top, 2 * line_height) << "the long line wraps onto more display lines";
+
+  // With the view starting in the middle of the wrapped line, the next number is line 3.
+  SendMessageW(state.editor, EM_LINESCROLL, 0, 2);
+  pump(state, 50);
+  ASSERT_EQ(SendMessageW(state.editor, EM_GETFIRSTVISIBLELINE, 0, 0), 2);
+  const std::vector<GutterLabel> scrolled = gutter_labels(state);
+  ASSERT_FALSE(scrolled.empty());
+  EXPECT_EQ(scrolled.front().number, 3u);
 }
 
 TEST_F(ShellTest, CommandLinePathIsOpened) {
