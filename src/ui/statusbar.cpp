@@ -18,11 +18,6 @@
 namespace wrenfold::ui {
 namespace {
 
-struct ClickableRegion {
-  RECT rect;
-  unsigned command;
-};
-
 // One status bar per process; its snapshot is read by the paint code.
 struct StatusBarState {
   StatusSnapshot snapshot;
@@ -230,6 +225,8 @@ void refresh_status_bar(MainWindowState& state) {
 const StatusSnapshot& current_status_snapshot() { return bar().snapshot; }
 
 std::uint64_t status_bar_repaint_count() { return bar().repaints; }
+
+const std::vector<ClickableRegion>& status_bar_regions() { return bar().regions; }
 
 std::optional<RECT> status_bar_field_rect(unsigned command) {
   for (const ClickableRegion& region : bar().regions) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "codec.h"
 
@@ -48,6 +49,13 @@ void refresh_status_bar(MainWindowState& state);
 // The snapshot of the last refresh, and how many refreshes changed it.
 const StatusSnapshot& current_status_snapshot();
 std::uint64_t status_bar_repaint_count();
+
+// A field of the last paint that sends `command` when clicked.
+struct ClickableRegion {
+  RECT rect;
+  unsigned command;
+};
+const std::vector<ClickableRegion>& status_bar_regions();
 
 // Where the field sending `command` was last painted, in the bar's client coordinates.
 std::optional<RECT> status_bar_field_rect(unsigned command);

@@ -21,6 +21,7 @@
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
+#include "theme.h"
 #include "pump.h"
 
 namespace wrenfold::ui {
@@ -255,6 +256,53 @@ TEST_F(ShellTest, SelectionCountAndZoomInTheStatusBar) {
   EXPECT_DOUBLE_EQ(state.zoom, 1.1);
   dispatch_command(state, kCommandRestoreZoom);
   EXPECT_FALSE(current_status_snapshot().zoom.has_value());
+}
+
+// A parent that only notes the commands its status bar sends.
+UINT g_last_status_command = 0;
+LRESULT CALLBACK recording_parent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND) g_last_status_command = LOWORD(wparam);
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+TEST(StatusBarClicks, ACommandNeedsPressAndReleaseOnTheSameField) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  resolve_palette(Theme::Light);
+  register_status_bar_class(instance);
+  WNDCLASSEXW parent_class = {sizeof parent_class};
+  parent_class.lpfnWndProc = recording_parent;
+  parent_class.hInstance = instance;
+  parent_class.lpszClassName = L"WrenfoldStatusBarTestParent";
+  RegisterClassExW(&parent_class);
+  HWND parent = CreateWindowExW(0, L"WrenfoldStatusBarTestParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                0, 0, 800, 200, nullptr, nullptr, instance, nullptr);
+  HWND bar = CreateWindowExW(0, kStatusBarClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 780, 28, parent, nullptr,
+                             instance, nullptr);
+  InvalidateRect(bar, nullptr, FALSE);
+  UpdateWindow(bar);
+  const auto center_of = [](unsigned command) {
+    for (const ClickableRegion& region : status_bar_regions()) {
+      if (region.command == command) {
+        return MAKELPARAM((region.rect.left + region.rect.right) / 2, (region.rect.top + region.rect.bottom) / 2);
+      }
+    }
+    ADD_FAILURE() << "no field for command " << command;
+    return MAKELPARAM(0, 0);
+  };
+  const LPARAM encoding = center_of(603);
+  const LPARAM line_ending = center_of(602);
+
+  g_last_status_command = 0;
+  SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, encoding);
+  SendMessageW(bar, WM_LBUTTONUP, 0, line_ending);
+  EXPECT_EQ(g_last_status_command, 0u) << "pressed on one field, released on another";
+  SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, line_ending);
+  SendMessageW(bar, WM_LBUTTONUP, 0, line_ending);
+  EXPECT_EQ(g_last_status_command, 602u);
+  SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, encoding);
+  SendMessageW(bar, WM_LBUTTONUP, 0, encoding);
+  EXPECT_EQ(g_last_status_command, 603u);
+  DestroyWindow(parent);
 }
 
 TEST_F(ShellTest, TransientMessageLastsFourSecondsFromTheLastOne) {
