@@ -12,6 +12,7 @@ namespace wrenfold::ui {
 namespace {
 
 MenuBarKeyboard g_menu_bar;
+FindWindowKeyboard g_find_window;
 bool g_alt_alone = false;
 
 bool is_letter(UINT key, char letter) { return key == static_cast<UINT>(letter); }
@@ -40,6 +41,38 @@ void run_editing_key(MainWindowState& state, KeyAction action) {
     default: break;
   }
   if (edit) apply_edit(state.editor, *edit);
+}
+
+// The Find and Replace window's own keys; returns true when consumed.
+bool handle_find_window_keys(const MSG& message) {
+  const UINT key = static_cast<UINT>(message.wParam);
+  const KeyModifiers modifiers = current_modifiers();
+  if (message.message == WM_KEYDOWN && modifiers.ctrl && !modifiers.alt) {
+    if (key == 'H' || key == 'F') {
+      if (g_find_window.show_mode != nullptr) g_find_window.show_mode(key == 'H', false);
+      return true;
+    }
+    if (key == VK_TAB) {
+      call(g_find_window.switch_mode);
+      return true;
+    }
+    return false;
+  }
+  if (message.message == WM_KEYDOWN && !modifiers.ctrl && !modifiers.alt && key == VK_F3) {
+    if (g_find_window.search_again != nullptr) g_find_window.search_again(modifiers.shift);
+    return true;
+  }
+  if (message.message == WM_SYSKEYDOWN && !modifiers.ctrl && !modifiers.shift) {
+    if (key == 'F' || key == 'R') {
+      if (g_find_window.show_mode != nullptr) g_find_window.show_mode(key == 'R', true);
+      return true;
+    }
+    if (key == 'O') {
+      call(g_find_window.toggle_options);
+      return true;
+    }
+  }
+  return false;
 }
 
 // Alt and F10 belong to the menu bar; returns true when consumed.
@@ -158,8 +191,11 @@ Shortcut shortcut_for(UINT key, KeyModifiers modifiers, bool for_editor) {
 
 void set_menu_bar_keyboard(const MenuBarKeyboard& keyboard) { g_menu_bar = keyboard; }
 
+void set_find_window_keyboard(const FindWindowKeyboard& keyboard) { g_find_window = keyboard; }
+
 bool preprocess_message(MainWindowState& state, MSG& message) {
   if (const HWND find = find_replace_window(); find != nullptr && belongs_to(message.hwnd, find)) {
+    if (handle_find_window_keys(message)) return true;
     return IsDialogMessageW(find, &message) != FALSE;
   }
   if (!belongs_to(message.hwnd, state.main_window)) return false;

@@ -42,6 +42,18 @@ struct MenuBarKeyboard {
 };
 void set_menu_bar_keyboard(const MenuBarKeyboard& keyboard);
 
+// What the loop asks of the Find and Replace window for keys pressed inside it; the window
+// installs these when it is built.
+struct FindWindowKeyboard {
+  // Shows Find (false) or Replace (true) mode and focuses "Find what", selecting its text
+  // when `select_text`.
+  void (*show_mode)(bool replace, bool select_text) = nullptr;
+  void (*switch_mode)() = nullptr;           // Ctrl+Tab
+  void (*search_again)(bool up) = nullptr;   // F3, Shift+F3
+  void (*toggle_options)() = nullptr;        // Alt+O
+};
+void set_find_window_keyboard(const FindWindowKeyboard& keyboard);
+
 // Handles one message the way the loop does; returns true when it was consumed.
 bool preprocess_message(MainWindowState& state, MSG& message);
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "editor.h"
@@ -303,6 +304,65 @@ TEST(StatusBarClicks, ACommandNeedsPressAndReleaseOnTheSameField) {
   SendMessageW(bar, WM_LBUTTONUP, 0, encoding);
   EXPECT_EQ(g_last_status_command, 603u);
   DestroyWindow(parent);
+}
+
+// What the loop asked of the Find and Replace window.
+std::vector<std::string> g_find_calls;
+
+TEST_F(ShellTest, KeysInsideTheFindWindowGoToIt) {
+  MainWindowState& state = start();
+  FindWindowKeyboard keyboard;
+  keyboard.show_mode = [](bool replace, bool select_text) {
+    g_find_calls.push_back(std::string(replace ? "replace" : "find") + (select_text ? "+select" : ""));
+  };
+  keyboard.switch_mode = [] { g_find_calls.push_back("switch"); };
+  keyboard.search_again = [](bool up) { g_find_calls.push_back(up ? "again up" : "again"); };
+  keyboard.toggle_options = [] { g_find_calls.push_back("options"); };
+  set_find_window_keyboard(keyboard);
+
+  WNDCLASSEXW find_class = {sizeof find_class};
+  find_class.lpfnWndProc = DefWindowProcW;
+  find_class.hInstance = GetModuleHandleW(nullptr);
+  find_class.lpszClassName = L"WrenfoldFind";
+  RegisterClassExW(&find_class);
+  HWND find = CreateWindowExW(0, L"WrenfoldFind", L"Find", WS_OVERLAPPED, 0, 0, 300, 200, state.main_window,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND field = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 100, 20, find, nullptr, nullptr, nullptr);
+  ASSERT_EQ(find_replace_window(), find);
+
+  struct Press {
+    UINT message, key;
+    bool ctrl, shift;
+    bool consumed;
+    const char* call;
+  };
+  const std::vector<Press> presses = {
+      {WM_KEYDOWN, 'H', true, false, true, "replace"},
+      {WM_KEYDOWN, 'F', true, false, true, "find"},
+      {WM_KEYDOWN, VK_TAB, true, false, true, "switch"},
+      {WM_KEYDOWN, VK_F3, false, false, true, "again"},
+      {WM_KEYDOWN, VK_F3, false, true, true, "again up"},
+      {WM_SYSKEYDOWN, 'R', false, false, true, "replace+select"},
+      {WM_SYSKEYDOWN, 'F', false, false, true, "find+select"},
+      {WM_SYSKEYDOWN, 'O', false, false, true, "options"},
+      // Any other key is the dialog manager's: it never reaches the shortcut table (a save
+      // would open the save dialog and stall this test).
+      {WM_KEYDOWN, 'S', true, false, true, nullptr},
+  };
+  for (const Press& press : presses) {
+    g_find_calls.clear();
+    set_modifiers(press.ctrl, press.shift, press.message == WM_SYSKEYDOWN);
+    MSG message = {field, press.message, press.key, 1, 0, {0, 0}};
+    EXPECT_EQ(preprocess_message(state, message), press.consumed) << press.key;
+    if (press.call != nullptr) {
+      EXPECT_EQ(g_find_calls, std::vector<std::string>{press.call}) << press.key;
+    } else {
+      EXPECT_TRUE(g_find_calls.empty());
+    }
+  }
+  set_modifiers(false, false, false);
+  set_find_window_keyboard(FindWindowKeyboard{});
+  DestroyWindow(find);
 }
 
 TEST_F(ShellTest, TransientMessageLastsFourSecondsFromTheLastOne) {
