@@ -416,16 +416,25 @@ class Translator {
     out_.push_back(u'}');
   }
 
+  // The text between the "{" at pos_ and its "}", with pos_ moved past both; nothing, after
+  // failing with `missing`, when the brace is never closed.
+  std::optional<std::u32string_view> braced_text(const char16_t* missing) {
+    const std::size_t close = find(U'}', pos_ + 1);
+    if (close == std::u32string::npos) {
+      fail(missing);
+      return std::nullopt;
+    }
+    const std::u32string_view text = slice(pos_ + 1, close);
+    pos_ = close + 1;
+    return text;
+  }
+
   void hex_escape() {
     std::u32string_view text;
     if (at(pos_) == U'{') {
-      const std::size_t close = find(U'}', pos_ + 1);
-      if (close == std::u32string::npos) {
-        fail(u"Missing } after \\x{.");
-        return;
-      }
-      text = slice(pos_ + 1, close);
-      pos_ = close + 1;
+      const std::optional<std::u32string_view> braced = braced_text(u"Missing } after \\x{.");
+      if (!braced) return;
+      text = *braced;
     } else {
       const std::size_t begin = pos_;
       while (pos_ < in_.size() && pos_ - begin < 2 && hex_digit_value(in_[pos_]) >= 0) ++pos_;
@@ -462,13 +471,9 @@ class Translator {
     }
     std::u32string_view name;
     if (in_[pos_] == U'{') {
-      const std::size_t close = find(U'}', pos_ + 1);
-      if (close == std::u32string::npos) {
-        fail(u"Missing } after \\p{.");
-        return;
-      }
-      name = slice(pos_ + 1, close);
-      pos_ = close + 1;
+      const std::optional<std::u32string_view> braced = braced_text(u"Missing } after \\p{.");
+      if (!braced) return;
+      name = *braced;
     } else {
       name = slice(pos_, pos_ + 1);
       ++pos_;
