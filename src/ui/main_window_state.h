@@ -92,7 +92,6 @@ struct MainWindowState {
   bool change_check_running = false;  // the check asks a modal question; activations go on
 
   SearchMemory search;
-  UniqueFont editor_font;
 };
 
 // Fails fast with "the main window exists" when the slot is empty.

@@ -61,4 +61,15 @@ class FakeEditor : public SearchEditor {
   std::size_t end_;
 };
 
+// A request as the Find and Replace window would build it.
+inline SearchRequest make_request(std::u16string find_text, SearchMode mode, bool match_case = true,
+                                  bool wrap = true) {
+  SearchRequest request;
+  request.find_text = std::move(find_text);
+  request.match_case = match_case;
+  request.wrap_around = wrap;
+  request.mode = mode;
+  return request;
+}
+
 }  // namespace wrenfold::testing

@@ -16,12 +16,7 @@ namespace {
 using testing::FakeEditor;
 
 SearchRequest regex(std::u16string pattern, bool match_case = true, bool wrap = true) {
-  SearchRequest request;
-  request.find_text = std::move(pattern);
-  request.match_case = match_case;
-  request.wrap_around = wrap;
-  request.mode = SearchMode::RegularExpression;
-  return request;
+  return testing::make_request(std::move(pattern), SearchMode::RegularExpression, match_case, wrap);
 }
 
 TEST(RegexSearch, ForwardStepsOverEmptyMatchesAndWraps) {

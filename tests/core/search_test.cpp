@@ -21,12 +21,7 @@ namespace {
 using testing::FakeEditor;
 
 SearchRequest normal(std::u16string find_text, bool match_case = true, bool wrap = true) {
-  SearchRequest request;
-  request.find_text = std::move(find_text);
-  request.match_case = match_case;
-  request.wrap_around = wrap;
-  request.mode = SearchMode::Normal;
-  return request;
+  return testing::make_request(std::move(find_text), SearchMode::Normal, match_case, wrap);
 }
 
 SearchRequest extended(std::u16string find_text, bool match_case = true) {
