@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 #include "platform.h"
@@ -66,8 +67,8 @@ LineEnding detect_line_ending(const Unit* units, std::size_t size) {
   return LineEnding::Macintosh;
 }
 
-std::optional<Encoding> guess_utf16(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 4 || bytes.size() % 2 != 0) return std::nullopt;
+// What the first 4096 bytes say, whatever the length of the whole.
+std::optional<Encoding> guess_utf16_from_sample(std::span<const std::uint8_t> bytes) {
   const std::size_t pairs = std::min(bytes.size(), kUtf16GuessSampleBytes) / 2;
   std::size_t even_zeros = 0;
   std::size_t odd_zeros = 0;
@@ -83,6 +84,20 @@ std::optional<Encoding> guess_utf16(std::span<const std::uint8_t> bytes) {
     return Encoding::Utf16Be;
   }
   return std::nullopt;
+}
+
+std::optional<Encoding> guess_utf16(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < 4 || bytes.size() % 2 != 0) return std::nullopt;
+  return guess_utf16_from_sample(bytes);
+}
+
+bool has_utf8_bom(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
+}
+
+bool has_utf16_bom(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 2 &&
+         ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
 }
 
 // Code units are copied as they stand, lone surrogates included; an odd last byte
@@ -107,17 +122,25 @@ std::u16string copy_utf16(std::span<const std::uint8_t> bytes, bool big_endian) 
 
 enum class Utf8Errors { Replace, Reject };
 
-// UTF-8 to CR-only UTF-16 in one pass. Every byte gives at most one unit, so a buffer of
-// the input's length always suffices and the output never overtakes the input. Returns
-// false when `errors` is Reject and the input is ill-formed.
+struct PieceDecoded {
+  std::size_t consumed = 0;  // bytes of the piece used
+  std::size_t produced = 0;  // units written
+  bool valid = true;         // false once Reject met an ill-formed sequence
+};
+
+// UTF-8 to CR-only UTF-16. Every byte gives at most one unit, so `out` needs room for as
+// many units as the piece has bytes, and the output never overtakes the input. Unless the
+// piece is the `last`, a sequence that its end may cut off is left for the next piece.
+// `previous` is the byte before the piece, which pairs a CR with an LF across pieces; it is
+// updated to the last byte used.
 template <Utf8Errors errors>
-bool decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
-  const std::uint8_t* in = bytes.data();
-  const std::size_t size = bytes.size();
-  text.resize(size);
-  char16_t* out = text.data();
+PieceDecoded decode_utf8_piece(std::span<const std::uint8_t> piece, bool last,
+                               std::uint8_t& previous, char16_t* out) {
+  const std::uint8_t* in = piece.data();
+  const std::size_t size = piece.size();
   std::size_t i = 0;
   std::size_t o = 0;
+  bool valid = true;
   while (i < size) {
 #ifdef WRENFOLD_SSE2
     // Runs of ASCII go sixteen at a time; the block stops at the first LF or non-ASCII
@@ -142,24 +165,52 @@ bool decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
     const std::uint8_t byte = in[i];
     if (byte < 0x80) {
       if (byte == '\n') {
-        if (i == 0 || in[i - 1] != '\r') out[o++] = kCr;
+        const std::uint8_t before = i == 0 ? previous : in[i - 1];
+        if (before != '\r') out[o++] = kCr;
       } else {
         out[o++] = byte;
       }
       ++i;
       continue;
     }
+    if (!last && size - i < 4) break;
+    // The common two- and three-byte forms first, checked as decode_utf8_sequence would.
+    if (byte >= 0xC2 && byte < 0xE0 && i + 1 < size && (in[i + 1] & 0xC0) == 0x80) {
+      out[o++] = static_cast<char16_t>(((byte & 0x1F) << 6) | (in[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    if (byte > 0xE0 && byte < 0xF0 && byte != 0xED && i + 2 < size &&
+        (in[i + 1] & 0xC0) == 0x80 && (in[i + 2] & 0xC0) == 0x80) {
+      out[o++] = static_cast<char16_t>(((byte & 0x0F) << 12) | ((in[i + 1] & 0x3F) << 6) |
+                                       (in[i + 2] & 0x3F));
+      i += 3;
+      continue;
+    }
     const utf::Utf8Sequence sequence = utf::decode_utf8_sequence(in + i, size - i);
     if (sequence.valid) {
       o += utf::put_utf16(sequence.code_point, out + o);
     } else {
-      if constexpr (errors == Utf8Errors::Reject) return false;
+      if constexpr (errors == Utf8Errors::Reject) {
+        valid = false;
+        break;
+      }
       out[o++] = kReplacement;
     }
     i += sequence.length;
   }
-  text.resize(o);
-  return true;
+  if (i != 0) previous = in[i - 1];
+  return {i, o, valid};
+}
+
+// The whole of `bytes`; false when `errors` is Reject and the input is ill-formed.
+template <Utf8Errors errors>
+bool decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
+  text.resize(bytes.size());
+  std::uint8_t previous = 0;
+  const PieceDecoded decoded = decode_utf8_piece<errors>(bytes, true, previous, text.data());
+  text.resize(decoded.produced);
+  return decoded.valid;
 }
 
 void finish_decoded_utf16(DecodedText& decoded) {
@@ -215,38 +266,30 @@ LineBreakCounts count_line_breaks(std::u16string_view text) {
   return {crs + lfs - paired, paired};
 }
 
-std::vector<std::uint8_t> encode_utf16(std::u16string_view text, LineEnding line_ending,
-                                       bool big_endian) {
-  const LineBreakCounts counts = count_line_breaks(text);
-  std::vector<std::uint8_t> bytes(2 + 2 * units_after_expansion(text.size(), counts, line_ending));
-  std::uint8_t* out = bytes.data();
-  const std::size_t out_size = bytes.size();
+// Encodes `text` from unit `i` into `out` until the text ends or the next character does
+// not fit; moves `i` past what was encoded and returns the bytes written.
+std::size_t encode_utf16_piece(std::u16string_view text, LineEnding line_ending, bool big_endian,
+                               std::size_t& i, std::span<std::uint8_t> out) {
+  std::uint8_t* bytes = out.data();
+  const std::size_t capacity = out.size();
   const auto put = [big_endian](std::uint8_t* at, char16_t unit) {
     const std::uint8_t high = static_cast<std::uint8_t>(unit >> 8);
     const std::uint8_t low = static_cast<std::uint8_t>(unit & 0xFF);
     at[0] = big_endian ? high : low;
     at[1] = big_endian ? low : high;
   };
-  put(out, 0xFEFF);
-  std::size_t o = 2;
   const std::span<const std::uint8_t> break_bytes = line_break_bytes(line_ending);
-  const auto write_break = [&] {
-    for (std::uint8_t b : break_bytes) {
-      put(out + o, b);
-      o += 2;
-    }
-  };
   const char16_t* p = text.data();
   const std::size_t size = text.size();
-  std::size_t i = 0;
+  std::size_t o = 0;
   while (i < size) {
 #ifdef WRENFOLD_SSE2
-    if (i + 8 <= size && o + 16 <= out_size) {
+    if (i + 8 <= size && o + 16 <= capacity) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
           _mm_cmpeq_epi16(v, _mm_set1_epi16('\r')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\n')))));
       if (big_endian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + o), v);
       const unsigned run = stops == 0 ? 8 : static_cast<unsigned>(std::countr_zero(stops)) / 2;
       i += run;
       o += 2 * run;
@@ -255,13 +298,46 @@ std::vector<std::uint8_t> encode_utf16(std::u16string_view text, LineEnding line
 #endif
     const char16_t unit = p[i];
     if (unit == kCr || unit == kLf) {
-      if (!is_paired_lf(text, i)) write_break();
+      if (!is_paired_lf(text, i)) {
+        if (o + 2 * break_bytes.size() > capacity) break;
+        for (std::uint8_t b : break_bytes) {
+          put(bytes + o, b);
+          o += 2;
+        }
+      }
     } else {
-      put(out + o, unit);
+      if (o + 2 > capacity) break;
+      put(bytes + o, unit);
       o += 2;
     }
     ++i;
   }
+  return o;
+}
+
+std::span<const std::uint8_t> byte_order_mark(Encoding encoding) {
+  static constexpr std::uint8_t kUtf8[] = {0xEF, 0xBB, 0xBF};
+  static constexpr std::uint8_t kUtf16Le[] = {0xFF, 0xFE};
+  static constexpr std::uint8_t kUtf16Be[] = {0xFE, 0xFF};
+  switch (encoding) {
+    case Encoding::Utf8Bom: return kUtf8;
+    case Encoding::Utf16Le: return kUtf16Le;
+    case Encoding::Utf16Be: return kUtf16Be;
+    case Encoding::Utf8:
+    case Encoding::Ansi: break;
+  }
+  return {};
+}
+
+std::vector<std::uint8_t> encode_utf16(std::u16string_view text, LineEnding line_ending,
+                                       bool big_endian) {
+  const std::span<const std::uint8_t> mark =
+      byte_order_mark(big_endian ? Encoding::Utf16Be : Encoding::Utf16Le);
+  const LineBreakCounts counts = count_line_breaks(text);
+  std::vector<std::uint8_t> bytes(mark.size() + 2 * units_after_expansion(text.size(), counts, line_ending));
+  std::copy(mark.begin(), mark.end(), bytes.begin());
+  std::size_t i = 0;
+  encode_utf16_piece(text, line_ending, big_endian, i, std::span(bytes).subspan(mark.size()));
   return bytes;
 }
 
@@ -283,7 +359,7 @@ std::size_t utf8_length(std::u16string_view text, LineEnding line_ending) {
     crs += unit == kCr;
     lfs += unit == kLf;
     paired_lfs += (unit == kLf) & (previous == kCr);
-    surrogate_pairs += is_low_surrogate(unit) & is_high_surrogate(previous);
+    surrogate_pairs += static_cast<std::size_t>(is_low_surrogate(unit)) & is_high_surrogate(previous);
   }
   // A pair counted as 3 + 3 takes 4 bytes; the LF of a CR LF pair disappears.
   bytes = bytes - 2 * surrogate_pairs - paired_lfs;
@@ -291,28 +367,22 @@ std::size_t utf8_length(std::u16string_view text, LineEnding line_ending) {
   return bytes;
 }
 
-std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_ending,
-                                      bool with_bom) {
-  const std::size_t bom = with_bom ? 3 : 0;
-  std::vector<std::uint8_t> bytes(bom + utf8_length(text, line_ending));
-  std::uint8_t* out = bytes.data();
-  const std::size_t out_size = bytes.size();
-  std::size_t o = 0;
-  if (with_bom) {
-    out[o++] = 0xEF;
-    out[o++] = 0xBB;
-    out[o++] = 0xBF;
-  }
+std::size_t utf8_length_of(char32_t code_point) {
+  return code_point < 0x80 ? 1 : code_point < 0x800 ? 2 : code_point < 0x10000 ? 3 : 4;
+}
+
+// Like encode_utf16_piece; unpaired surrogates become U+FFFD.
+std::size_t encode_utf8_piece(std::u16string_view text, LineEnding line_ending, std::size_t& i,
+                              std::span<std::uint8_t> out) {
+  std::uint8_t* bytes = out.data();
+  const std::size_t capacity = out.size();
   const std::span<const std::uint8_t> break_bytes = line_break_bytes(line_ending);
-  const auto write_break = [&] {
-    for (std::uint8_t b : break_bytes) out[o++] = b;
-  };
   const char16_t* p = text.data();
   const std::size_t size = text.size();
-  std::size_t i = 0;
+  std::size_t o = 0;
   while (i < size) {
 #ifdef WRENFOLD_SSE2
-    if (i + 16 <= size && o + 16 <= out_size) {
+    if (i + 16 <= size && o + 16 <= capacity) {
       const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
       const __m128i zero = _mm_setzero_si128();
@@ -324,7 +394,7 @@ std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_
           _mm_or_si128(_mm_cmpeq_epi8(packed, _mm_set1_epi8('\r')),
                        _mm_cmpeq_epi8(packed, _mm_set1_epi8('\n')))));
       const unsigned stops = (~static_cast<unsigned>(_mm_movemask_epi8(ascii)) & 0xFFFF) | breaks;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), packed);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + o), packed);
       const unsigned run = stops == 0 ? 16 : static_cast<unsigned>(std::countr_zero(stops));
       i += run;
       o += run;
@@ -332,19 +402,44 @@ std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_
     }
 #endif
     const char16_t unit = p[i];
-    if (unit < 0x80) {
-      if (unit == kCr || unit == kLf) {
-        if (!is_paired_lf(text, i)) write_break();
-      } else {
-        out[o++] = static_cast<std::uint8_t>(unit);
+    if (unit == kCr || unit == kLf) {
+      if (!is_paired_lf(text, i)) {
+        if (o + break_bytes.size() > capacity) break;
+        for (std::uint8_t b : break_bytes) bytes[o++] = b;
       }
+      ++i;
+    } else if (unit < 0x80) {
+      if (o == capacity) break;
+      bytes[o++] = static_cast<std::uint8_t>(unit);
+      ++i;
+    } else if (unit < 0x800) {
+      if (o + 2 > capacity) break;
+      bytes[o++] = static_cast<std::uint8_t>(0xC0 | (unit >> 6));
+      bytes[o++] = static_cast<std::uint8_t>(0x80 | (unit & 0x3F));
+      ++i;
+    } else if (!is_surrogate(unit)) {
+      if (o + 3 > capacity) break;
+      bytes[o++] = static_cast<std::uint8_t>(0xE0 | (unit >> 12));
+      bytes[o++] = static_cast<std::uint8_t>(0x80 | ((unit >> 6) & 0x3F));
+      bytes[o++] = static_cast<std::uint8_t>(0x80 | (unit & 0x3F));
       ++i;
     } else {
       const utf::CodePoint code_point = utf::code_point_at(p, size, i);
-      o += utf::put_utf8(code_point.value, out + o);
+      if (o + utf8_length_of(code_point.value) > capacity) break;
+      o += utf::put_utf8(code_point.value, bytes + o);
       i += code_point.units;
     }
   }
+  return o;
+}
+
+std::vector<std::uint8_t> encode_utf8(std::u16string_view text, LineEnding line_ending,
+                                      Encoding encoding) {
+  const std::span<const std::uint8_t> mark = byte_order_mark(encoding);
+  std::vector<std::uint8_t> bytes(mark.size() + utf8_length(text, line_ending));
+  std::copy(mark.begin(), mark.end(), bytes.begin());
+  std::size_t i = 0;
+  encode_utf8_piece(text, line_ending, i, std::span(bytes).subspan(mark.size()));
   return bytes;
 }
 
@@ -377,19 +472,81 @@ bool has_unpaired_surrogate(std::u16string_view text) {
   return false;
 }
 
+// A file is read in pieces this large: small enough to stay in the cache, large enough that
+// the calls cost nothing next to the copying.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 16;
+
+// Reads until `buffer` is full from `at` on, or the source ends; gives the bytes now held.
+Result<std::size_t> fill_buffer(ByteSource& source, std::span<std::uint8_t> buffer, std::size_t at,
+                                bool& ended) {
+  while (at < buffer.size()) {
+    const Result<std::size_t> count = source.read(buffer.subspan(at));
+    if (!count) return count.error();
+    if (*count == 0) {
+      ended = true;
+      break;
+    }
+    at += *count;
+  }
+  return at;
+}
+
+Result<DecodedText> decode_whole_source(ByteSource& source) {
+  if (Result<void> rewound = source.rewind(); !rewound) return rewound.error();
+  std::vector<std::uint8_t> bytes;
+  bool ended = false;
+  while (!ended) {
+    const std::size_t held = bytes.size();
+    bytes.resize(held + kPieceBytes);
+    const Result<std::size_t> filled = fill_buffer(source, bytes, held, ended);
+    if (!filled) return filled.error();
+    bytes.resize(*filled);
+  }
+  return decode_file_bytes(bytes);
+}
+
+// detect_line_ending for bytes that arrive in pieces: only the first break counts.
+class LineEndingWatch {
+ public:
+  void look_at(std::span<const std::uint8_t> bytes) {
+    if (found_ || bytes.empty()) return;
+    if (pending_cr_) {
+      found_ = bytes[0] == '\n' ? LineEnding::Windows : LineEnding::Macintosh;
+      return;
+    }
+    const std::size_t at = find_line_break(bytes.data(), bytes.size());
+    if (at == bytes.size()) return;
+    if (bytes[at] == '\n') {
+      found_ = LineEnding::Unix;
+    } else if (at + 1 < bytes.size()) {
+      found_ = bytes[at + 1] == '\n' ? LineEnding::Windows : LineEnding::Macintosh;
+    } else {
+      pending_cr_ = true;  // the next piece tells
+    }
+  }
+
+  LineEnding at_end() const {
+    if (found_) return *found_;
+    return pending_cr_ ? LineEnding::Macintosh : LineEnding::Windows;
+  }
+
+ private:
+  std::optional<LineEnding> found_;
+  bool pending_cr_ = false;
+};
+
 }  // namespace
 
 DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes) {
   DecodedText decoded;
-  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+  if (has_utf8_bom(bytes)) {
     const std::span<const std::uint8_t> content = bytes.subspan(3);
     decoded.encoding = Encoding::Utf8Bom;
     decoded.line_ending = detect_line_ending(content.data(), content.size());
     decode_utf8<Utf8Errors::Replace>(content, decoded.text);
     return decoded;
   }
-  if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) ||
-                            (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+  if (has_utf16_bom(bytes)) {
     decoded.encoding = bytes[0] == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
     decoded.text = copy_utf16(bytes.subspan(2), decoded.encoding == Encoding::Utf16Be);
     finish_decoded_utf16(decoded);
@@ -412,6 +569,98 @@ DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes) {
   decoded.text = platform::ansi_to_utf16(bytes);
   finish_decoded_utf16(decoded);
   return decoded;
+}
+
+Result<DecodedText> decode_byte_source(ByteSource& source, std::uint64_t expected_size) {
+  if (Result<void> rewound = source.rewind(); !rewound) return rewound.error();
+  std::vector<std::uint8_t> buffer(kPieceBytes);
+  bool ended = false;
+  const Result<std::size_t> first = fill_buffer(source, buffer, 0, ended);
+  if (!first) return first.error();
+  const std::span<const std::uint8_t> start(buffer.data(), *first);
+  if (ended) return decode_file_bytes(start);
+  // Only UTF-8 goes piece by piece; anything else is rare enough to be read whole.
+  const bool utf8_bom = has_utf8_bom(start);
+  if (!utf8_bom && (has_utf16_bom(start) || guess_utf16_from_sample(start))) {
+    return decode_whole_source(source);
+  }
+
+  DecodedText decoded;
+  decoded.encoding = utf8_bom ? Encoding::Utf8Bom : Encoding::Utf8;
+  // Every byte gives at most one unit; a file that grows meanwhile makes the text grow.
+  decoded.text.resize(static_cast<std::size_t>(
+      std::min<std::uint64_t>(expected_size, std::numeric_limits<std::size_t>::max() / 4)));
+  std::size_t produced = 0;
+  std::uint8_t previous = 0;
+  LineEndingWatch line_ending;
+  std::size_t begin = utf8_bom ? 3 : 0;
+  std::size_t held = *first;
+  line_ending.look_at(start.subspan(begin));
+  while (true) {
+    const std::span<const std::uint8_t> piece(buffer.data() + begin, held - begin);
+    if (decoded.text.size() - produced < piece.size()) {
+      decoded.text.resize(std::max(produced + piece.size(), decoded.text.size() + decoded.text.size() / 2));
+    }
+    char16_t* out = decoded.text.data() + produced;
+    const PieceDecoded result =
+        utf8_bom ? decode_utf8_piece<Utf8Errors::Replace>(piece, ended, previous, out)
+                 : decode_utf8_piece<Utf8Errors::Reject>(piece, ended, previous, out);
+    if (!result.valid) {
+      decoded.text = std::u16string();  // let go of the UTF-8 attempt before reading again
+      return decode_whole_source(source);
+    }
+    produced += result.produced;
+    if (ended) break;
+    // What the piece's end cut off starts the next piece.
+    const std::size_t carried = piece.size() - result.consumed;
+    std::memmove(buffer.data(), piece.data() + result.consumed, carried);
+    const Result<std::size_t> filled = fill_buffer(source, buffer, carried, ended);
+    if (!filled) return filled.error();
+    line_ending.look_at(std::span<const std::uint8_t>(buffer.data() + carried, *filled - carried));
+    begin = 0;
+    held = *filled;
+  }
+  decoded.text.resize(produced);
+  decoded.line_ending = line_ending.at_end();
+  return decoded;
+}
+
+SaveEncoder::SaveEncoder(std::u16string_view text, Encoding encoding, LineEnding line_ending)
+    : text_(text), encoding_(encoding), line_ending_(line_ending) {}
+
+Result<std::size_t> SaveEncoder::read(std::span<std::uint8_t> buffer) {
+  std::size_t written = 0;
+  if (!mark_written_) {
+    const std::span<const std::uint8_t> mark = byte_order_mark(encoding_);
+    std::copy(mark.begin(), mark.end(), buffer.begin());
+    written = mark.size();
+    mark_written_ = true;
+  }
+  const std::span<std::uint8_t> rest = buffer.subspan(written);
+  switch (encoding_) {
+    case Encoding::Utf8:
+    case Encoding::Utf8Bom:
+      return written + encode_utf8_piece(text_, line_ending_, position_, rest);
+    case Encoding::Utf16Le:
+    case Encoding::Utf16Be:
+      return written + encode_utf16_piece(text_, line_ending_, encoding_ == Encoding::Utf16Be,
+                                          position_, rest);
+    case Encoding::Ansi: {
+      // The system converts in one call; `position_` counts bytes here.
+      if (!ansi_) ansi_ = encode_for_save(text_, Encoding::Ansi, line_ending_);
+      const std::size_t count = std::min(rest.size(), ansi_->size() - position_);
+      std::copy_n(ansi_->begin() + static_cast<std::ptrdiff_t>(position_), count, rest.begin());
+      position_ += count;
+      return written + count;
+    }
+  }
+  return written;
+}
+
+Result<void> SaveEncoder::rewind() {
+  position_ = 0;
+  mark_written_ = false;
+  return {};
 }
 
 std::u16string normalize_line_breaks(std::u16string units) {
@@ -438,8 +687,8 @@ std::u16string normalize_line_breaks(std::u16string units) {
 std::vector<std::uint8_t> encode_for_save(std::u16string_view text, Encoding encoding,
                                           LineEnding line_ending) {
   switch (encoding) {
-    case Encoding::Utf8: return encode_utf8(text, line_ending, false);
-    case Encoding::Utf8Bom: return encode_utf8(text, line_ending, true);
+    case Encoding::Utf8:
+    case Encoding::Utf8Bom: return encode_utf8(text, line_ending, encoding);
     case Encoding::Utf16Le: return encode_utf16(text, line_ending, false);
     case Encoding::Utf16Be: return encode_utf16(text, line_ending, true);
     case Encoding::Ansi:

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "platform.h"
 
@@ -51,22 +52,38 @@ SystemStatus write_all(const platform::File& file, std::span<const std::uint8_t>
   return std::nullopt;
 }
 
+// Writes all of `content`, from its start, and says how many bytes that was.
+platform::SystemResult<std::uint64_t> write_content(const platform::File& file, ByteSource& content) {
+  if (Result<void> rewound = content.rewind(); !rewound) {
+    return {0, SystemError{0, false, rewound.error().message}};
+  }
+  std::vector<std::uint8_t> piece(std::size_t{1} << 16);
+  std::uint64_t total = 0;
+  while (true) {
+    const Result<std::size_t> count = content.read(piece);
+    if (!count) return {0, SystemError{0, false, count.error().message}};
+    if (*count == 0) return {total, std::nullopt};
+    if (SystemStatus failure = write_all(file, std::span(piece).first(*count))) return {0, failure};
+    total += *count;
+  }
+}
+
 // `created` tells the caller whether a file of that name is now its to remove.
-SystemStatus write_new_file(std::u16string_view path, std::span<const std::uint8_t> bytes,
-                            bool& created) {
+SystemStatus write_new_file(std::u16string_view path, ByteSource& content, bool& created) {
   platform::SystemResult<platform::File> file = platform::create_new_file(path);
   created = !file.error;
   if (file.error) return file.error;
-  if (SystemStatus failure = write_all(file.value, bytes)) return failure;
+  if (const auto written = write_content(file.value, content); written.error) return written.error;
   if (SystemStatus failure = platform::flush_file(file.value)) return failure;
   return platform::close_file(file.value);
 }
 
-SystemStatus write_in_place(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+SystemStatus write_in_place(std::u16string_view path, ByteSource& content) {
   platform::SystemResult<platform::File> file = platform::open_file_for_writing(path);
   if (file.error) return file.error;
-  if (SystemStatus failure = write_all(file.value, bytes)) return failure;
-  if (SystemStatus failure = platform::set_file_length(file.value, bytes.size())) return failure;
+  const platform::SystemResult<std::uint64_t> written = write_content(file.value, content);
+  if (written.error) return written.error;
+  if (SystemStatus failure = platform::set_file_length(file.value, written.value)) return failure;
   if (SystemStatus failure = platform::flush_file(file.value)) return failure;
   return platform::close_file(file.value);
 }
@@ -91,6 +108,11 @@ Result<void> result_of(const SystemStatus& status) {
 }  // namespace
 
 Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+  SpanByteSource content(bytes);
+  return write_file_atomically(path, content);
+}
+
+Result<void> write_file_atomically(std::u16string_view path, ByteSource& content) {
   if (path.empty()) return Error{u"cannot make an empty path absolute"};
   platform::SystemResult<std::u16string> target = platform::full_path(path);
   if (target.error) return Error{target.error->message};
@@ -101,7 +123,7 @@ Result<void> write_file_atomically(std::u16string_view path, std::span<const std
 
   const std::u16string temporary = temporary_path_for(target.value);
   bool created = false;
-  const SystemStatus write_failure = write_new_file(temporary, bytes, created);
+  const SystemStatus write_failure = write_new_file(temporary, content, created);
   if (!write_failure) {
     const SystemStatus swap_failure = swap_in(target.value, temporary);
     if (swap_failure) platform::delete_file(temporary);
@@ -111,7 +133,7 @@ Result<void> write_file_atomically(std::u16string_view path, std::span<const std
   // Only a file this call created is removed: the name could belong to someone else.
   if (created) platform::delete_file(temporary);
   if (write_failure->permission_denied && platform::is_regular_file(target.value)) {
-    return result_of(write_in_place(target.value, bytes));
+    return result_of(write_in_place(target.value, content));
   }
   return result_of(write_failure);
 }

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "byte_source.h"
 #include "result.h"
 
 namespace wrenfold {
@@ -14,5 +15,8 @@ namespace wrenfold {
 // folder refuses new files but the target itself is writable, the target is overwritten in
 // place instead. Errors carry the system's text.
 Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes);
+// The same with the content read from `content` in pieces (rewound first, and again if the
+// in-place fallback has to write it once more).
+Result<void> write_file_atomically(std::u16string_view path, ByteSource& content);
 
 }  // namespace wrenfold

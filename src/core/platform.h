@@ -71,7 +71,15 @@ bool is_real_folder(std::u16string_view path);
 // This one follows links.
 bool is_regular_file(std::u16string_view path);
 
+// The whole file.
 SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path);
+// For reading in pieces. Others may write, rename and delete the file meanwhile.
+SystemResult<File> open_file_for_reading(std::u16string_view path);
+SystemResult<std::uint64_t> file_size(const File& file);
+// One read at the current position, retried when interrupted; 0 means the end.
+SystemResult<std::size_t> read_from_file(const File& file, std::span<std::uint8_t> buffer);
+// Back to the first byte.
+SystemStatus rewind_file(const File& file);
 
 // What the metadata of a path says, links followed. The time and size count only for a
 // regular file; `last_write_time` is in the system's own units and only ever compared.

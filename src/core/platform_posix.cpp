@@ -312,23 +312,27 @@ SystemResult<FileMetadata> file_metadata(std::u16string_view path) {
   return {metadata, std::nullopt};
 }
 
-SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
-  SystemResult<File> opened = open_file(path, O_RDONLY);
-  if (opened.error) return {{}, opened.error};
-  std::vector<std::uint8_t> bytes;
+SystemResult<File> open_file_for_reading(std::u16string_view path) {
+  return open_file(path, O_RDONLY);
+}
+
+SystemResult<std::uint64_t> file_size(const File& file) {
   struct stat info {};
-  if (::fstat(descriptor(opened.value), &info) == 0 && info.st_size > 0) {
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-  }
-  std::uint8_t buffer[65'536];
+  if (::fstat(descriptor(file), &info) != 0) return {0, system_error(errno)};
+  return {static_cast<std::uint64_t>(info.st_size), std::nullopt};
+}
+
+SystemResult<std::size_t> read_from_file(const File& file, std::span<std::uint8_t> buffer) {
   while (true) {
-    const ssize_t count = ::read(descriptor(opened.value), buffer, sizeof buffer);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return {{}, system_error(errno)};
-    if (count == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + count);
+    const ssize_t count = ::read(descriptor(file), buffer.data(), buffer.size());
+    if (count >= 0) return {static_cast<std::size_t>(count), std::nullopt};
+    if (errno != EINTR) return {0, system_error(errno)};
   }
-  return {std::move(bytes), std::nullopt};
+}
+
+SystemStatus rewind_file(const File& file) {
+  if (::lseek(descriptor(file), 0, SEEK_SET) < 0) return system_error(errno);
+  return std::nullopt;
 }
 
 SystemResult<File> create_new_file(std::u16string_view path) {

@@ -290,26 +290,30 @@ SystemResult<FileMetadata> file_metadata(std::u16string_view path) {
   return {metadata, std::nullopt};
 }
 
-SystemResult<std::vector<std::uint8_t>> read_file(std::u16string_view path) {
+SystemResult<File> open_file_for_reading(std::u16string_view path) {
   // Sharing delete lets another window replace the file while this one reads it.
-  SystemResult<File> opened = open_file(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (opened.error) return {{}, opened.error};
-  std::vector<std::uint8_t> bytes;
+  return open_file(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+}
+
+SystemResult<std::uint64_t> file_size(const File& file) {
   LARGE_INTEGER size{};
-  if (GetFileSizeEx(native_handle(opened.value), &size) && size.QuadPart > 0) {
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  if (!GetFileSizeEx(native_handle(file), &size)) return {0, system_error(GetLastError())};
+  return {static_cast<std::uint64_t>(size.QuadPart), std::nullopt};
+}
+
+SystemResult<std::size_t> read_from_file(const File& file, std::span<std::uint8_t> buffer) {
+  // ReadFile counts in 32 bits; the caller loops.
+  const DWORD length = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), std::size_t{1} << 30));
+  DWORD count = 0;
+  if (!ReadFile(native_handle(file), buffer.data(), length, &count, nullptr)) {
+    return {0, system_error(GetLastError())};
   }
-  std::vector<std::uint8_t> buffer(65'536);
-  while (true) {
-    DWORD count = 0;
-    if (!ReadFile(native_handle(opened.value), buffer.data(), static_cast<DWORD>(buffer.size()),
-                  &count, nullptr)) {
-      return {{}, system_error(GetLastError())};
-    }
-    if (count == 0) break;
-    bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + count);
-  }
-  return {std::move(bytes), std::nullopt};
+  return {count, std::nullopt};
+}
+
+SystemStatus rewind_file(const File& file) {
+  const LARGE_INTEGER start{};
+  return status_of(SetFilePointerEx(native_handle(file), start, nullptr, FILE_BEGIN));
 }
 
 SystemResult<File> create_new_file(std::u16string_view path) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dialogs.h"
+#include "document_file.h"
 #include "document_rules.h"
 #include "editor.h"
 #include "file_dialogs.h"
@@ -103,14 +104,12 @@ void open_document(MainWindowState& state) {
 void open_path(MainWindowState& state, const std::u16string& path) {
   if (!accept_file_size(path)) return;
   const std::optional<DiskStamp> stamp = disk_stamp_of(path);
-  platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
-  if (bytes.error) {
-    show_error(u"Couldn't open " + path + u".\n\n" + bytes.error->message);
+  Result<DecodedText> decoded = read_document(path);
+  if (!decoded) {
+    show_error(u"Couldn't open " + path + u".\n\n" + decoded.error().message);
     return;
   }
-  DecodedText decoded = decode_file_bytes(bytes.value);
-  bytes.value = {};
-  load_document(state, std::move(decoded.text), path, decoded.encoding, decoded.line_ending);
+  load_document(state, std::move(decoded->text), path, decoded->encoding, decoded->line_ending);
   state.disk_stamp = stamp;
 }
 

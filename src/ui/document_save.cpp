@@ -7,7 +7,7 @@
 #include "document_rules.h"
 #include "editor.h"
 #include "file_dialogs.h"
-#include "file_write.h"
+#include "document_file.h"
 #include "main_window_state.h"
 #include "statusbar.h"
 
@@ -51,9 +51,7 @@ bool save_as(MainWindowState& state) {
 bool save_to(MainWindowState& state, const std::u16string& path, Encoding encoding) {
   const std::shared_ptr<const std::u16string> text = editor_text(state);
   if (!accept_ansi_loss(*text, encoding)) return false;
-  std::vector<std::uint8_t> bytes = encode_for_save(*text, encoding, state.line_ending);
-  const Result<void> written = write_file_atomically(path, bytes);
-  bytes = {};
+  const Result<void> written = save_document(path, *text, encoding, state.line_ending);
   if (!written.ok()) {
     show_error(u"Couldn't save " + path + u".\n\n" + written.error().message);
     return false;

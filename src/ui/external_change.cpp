@@ -4,6 +4,7 @@
 
 #include "dialogs.h"
 #include "document.h"
+#include "document_file.h"
 #include "document_rules.h"
 #include "editor.h"
 #include "main_window_state.h"
@@ -35,14 +36,12 @@ void reload(MainWindowState& state, const std::u16string& path, const DiskStamp&
   POINT scroll = {0, 0};
   SendMessageW(state.editor, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
 
-  platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
-  if (bytes.error) {
+  Result<DecodedText> decoded = read_document(path);
+  if (!decoded) {
     show_transient_message(state, display_name(path) + u" was changed by another program, but couldn't be reloaded.");
     return;
   }
-  DecodedText decoded = decode_file_bytes(bytes.value);
-  bytes.value = {};
-  load_document(state, std::move(decoded.text), path, decoded.encoding, decoded.line_ending);
+  load_document(state, std::move(decoded->text), path, decoded->encoding, decoded->line_ending);
   state.disk_stamp = stamp;
 
   const SelectionRange restored =

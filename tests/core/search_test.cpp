@@ -123,7 +123,12 @@ TEST(FindHistory, KeepsTwentyNewestWithoutDuplicates) {
   EXPECT_EQ(history.entries, (std::vector<std::u16string>{u"one", u"two"}));
   remember_find_text(history, u"One");
   EXPECT_EQ(history.entries.front(), u"One") << "comparison is exact";
-  for (int i = 0; i < 30; ++i) remember_find_text(history, u"t" + std::u16string(1, u'a' + i % 26) + std::u16string(i / 26, u'!'));
+  for (int i = 0; i < 30; ++i) {
+    std::u16string entry = u"t";
+    entry += static_cast<char16_t>(u'a' + i % 26);
+    entry.append(static_cast<std::size_t>(i / 26), u'!');
+    remember_find_text(history, entry);
+  }
   EXPECT_EQ(history.entries.size(), kFindHistoryLimit);
   EXPECT_EQ(history.entries.front(), u"td!");
 }

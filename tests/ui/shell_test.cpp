@@ -270,7 +270,8 @@ TEST(StatusBarClicks, ACommandNeedsPressAndReleaseOnTheSameField) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   resolve_palette(Theme::Light);
   register_status_bar_class(instance);
-  WNDCLASSEXW parent_class = {sizeof parent_class};
+  WNDCLASSEXW parent_class{};
+  parent_class.cbSize = sizeof parent_class;
   parent_class.lpfnWndProc = recording_parent;
   parent_class.hInstance = instance;
   parent_class.lpszClassName = L"WrenfoldStatusBarTestParent";
@@ -320,7 +321,8 @@ TEST_F(ShellTest, KeysInsideTheFindWindowGoToIt) {
   keyboard.toggle_options = [] { g_find_calls.push_back("options"); };
   set_find_window_keyboard(keyboard);
 
-  WNDCLASSEXW find_class = {sizeof find_class};
+  WNDCLASSEXW find_class{};
+  find_class.cbSize = sizeof find_class;
   find_class.lpfnWndProc = DefWindowProcW;
   find_class.hInstance = GetModuleHandleW(nullptr);
   find_class.lpszClassName = L"WrenfoldFind";
