@@ -2,21 +2,10 @@
 
 #include <array>
 
+#include "white_space.h"
+
 namespace wrenfold {
 namespace {
-
-// Unicode's White_Space characters that fit one UTF-16 unit (all of them do).
-bool is_white_space(char16_t unit) {
-  return (unit >= 0x09 && unit <= 0x0D) || unit == 0x20 || unit == 0x85 || unit == 0xA0 ||
-         unit == 0x1680 || (unit >= 0x2000 && unit <= 0x200A) || unit == 0x2028 ||
-         unit == 0x2029 || unit == 0x202F || unit == 0x205F || unit == 0x3000;
-}
-
-std::u16string_view trim(std::u16string_view text) {
-  while (!text.empty() && is_white_space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && is_white_space(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::optional<std::uint32_t> parse_part(std::u16string_view text) {
   if (text.empty()) return std::nullopt;
@@ -32,7 +21,7 @@ std::optional<std::uint32_t> parse_part(std::u16string_view text) {
 }  // namespace
 
 std::optional<Version> parse_version(std::u16string_view text) {
-  text = trim(text);
+  text = trim_white_space(text);
   std::array<std::uint32_t, 4> parts{};
   std::size_t count = 0;
   while (true) {

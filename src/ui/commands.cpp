@@ -11,6 +11,7 @@
 #include "edits.h"
 #include "fatal.h"
 #include "format_menus.h"
+#include "go_to_window.h"
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
@@ -175,6 +176,7 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandCut: SendMessageW(editor, WM_CUT, 0, 0); break;
     case kCommandCopy: SendMessageW(editor, WM_COPY, 0, 0); break;
     case kCommandPaste: SendMessageW(editor, WM_PASTE, 0, 0); break;
+    case kCommandGoTo: show_go_to_line(state); break;
     case kCommandSelectAll: select_all(editor); break;
     case kCommandUndo: SendMessageW(editor, EM_UNDO, 0, 0); break;
     case kCommandDelete: SendMessageW(editor, WM_CLEAR, 0, 0); break;

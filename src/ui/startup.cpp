@@ -11,6 +11,7 @@
 #include "document.h"
 #include "editor.h"
 #include "fatal.h"
+#include "go_to_window.h"
 #include "gutter.h"
 #include "main_window.h"
 #include "main_window_state.h"
@@ -87,6 +88,7 @@ MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& optio
   register_main_window_class(instance);
   register_status_bar_class(instance);
   register_gutter_class(instance);
+  register_go_to_class(instance);
 
   const AppSettings settings = state.settings.read();
   const std::optional<WindowPlacement> placement =
