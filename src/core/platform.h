@@ -91,6 +91,8 @@ struct FileMetadata {
 SystemResult<FileMetadata> file_metadata(std::u16string_view path);
 // Fails when anything of that name exists. Others may read, write and delete it meanwhile.
 SystemResult<File> create_new_file(std::u16string_view path);
+// Opened for appending, created when missing. Others may read, write and delete it meanwhile.
+SystemResult<File> open_file_for_appending(std::u16string_view path);
 // An existing file, opened for writing at its start without truncating it.
 SystemResult<File> open_file_for_writing(std::u16string_view path);
 // One write, retried when interrupted; it may accept fewer bytes than offered.

@@ -339,6 +339,10 @@ SystemResult<File> create_new_file(std::u16string_view path) {
   return open_file(path, O_WRONLY | O_CREAT | O_EXCL);
 }
 
+SystemResult<File> open_file_for_appending(std::u16string_view path) {
+  return open_file(path, O_WRONLY | O_CREAT | O_APPEND);
+}
+
 SystemResult<File> open_file_for_writing(std::u16string_view path) {
   return open_file(path, O_WRONLY);
 }

@@ -320,6 +320,10 @@ SystemResult<File> create_new_file(std::u16string_view path) {
   return open_file(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
+SystemResult<File> open_file_for_appending(std::u16string_view path) {
+  return open_file(path, FILE_APPEND_DATA, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+}
+
 SystemResult<File> open_file_for_writing(std::u16string_view path) {
   return open_file(path, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
 }

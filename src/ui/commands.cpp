@@ -15,6 +15,7 @@
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "new_window.h"
 #include "statusbar.h"
 #include "theme.h"
 #include "theme_hooks.h"
@@ -173,6 +174,7 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandSave: save(state); break;
     case kCommandSaveAs: save_as(state); break;
     case kCommandExit: request_exit(state); break;
+    case kCommandNewWindow: open_new_window(state); break;
     case kCommandCut: SendMessageW(editor, WM_CUT, 0, 0); break;
     case kCommandCopy: SendMessageW(editor, WM_COPY, 0, 0); break;
     case kCommandPaste: SendMessageW(editor, WM_PASTE, 0, 0); break;

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "system_text.h"
 #include "win32_handles.h"
 
 namespace wrenfold::ui {
@@ -21,24 +22,6 @@ constexpr COMDLG_FILTERSPEC kFileTypes[] = {
 thread_local FileDialogResponder t_file_dialog_responder;
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-std::u16string hresult_text(HRESULT result) {
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::u16string text = length != 0 ? std::u16string(reinterpret_cast<const char16_t*>(buffer), length) : u"";
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
-  wchar_t code[32] = {};
-  if (HRESULT_FACILITY(result) == FACILITY_WIN32) {
-    swprintf(code, 32, L"(os error %u)", static_cast<unsigned>(HRESULT_CODE(result)));
-  } else {
-    swprintf(code, 32, L"(error 0x%08X)", static_cast<unsigned>(result));
-  }
-  if (!text.empty()) text += u' ';
-  return text + reinterpret_cast<const char16_t*>(code);
-}
 
 // Starts the dialog in `folder` when the shell knows it.
 void set_initial_folder(IFileDialog* dialog, const std::optional<std::u16string>& folder) {
@@ -110,7 +93,7 @@ FileDialogOutcome run_open_dialog(HWND owner, const FileDialogRequest& request) 
   FileDialogChoice choice;
   if (SUCCEEDED(result)) result = chosen_path(dialog.get(), choice.path);
   if (result == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::optional<FileDialogChoice>();
-  if (FAILED(result)) return Error{hresult_text(result)};
+  if (FAILED(result)) return Error{system_error_text(result)};
   return std::optional<FileDialogChoice>(std::move(choice));
 }
 
@@ -127,7 +110,7 @@ FileDialogOutcome run_save_dialog(HWND owner, const FileDialogRequest& request) 
   FileDialogChoice choice;
   if (SUCCEEDED(result)) result = chosen_path(dialog.get(), choice.path);
   if (result == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::optional<FileDialogChoice>();
-  if (FAILED(result)) return Error{hresult_text(result)};
+  if (FAILED(result)) return Error{system_error_text(result)};
   choice.encoding = chosen_encoding(dialog.get(), request.encoding);
   return std::optional<FileDialogChoice>(std::move(choice));
 }

@@ -76,8 +76,9 @@ std::optional<WindowPlacement> choose_placement(const std::optional<std::u16stri
 }
 
 MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& options) {
-  migrate_legacy_folder();
   const std::u16string path = options.settings_path ? *options.settings_path : settings_path();
+  install_crash_log(path);
+  migrate_legacy_folder();
   auto created = std::make_unique<MainWindowState>(load_settings(path));
   created->settings_path = path;
   install_main_window_state(std::move(created));

@@ -1,0 +1,18 @@
+#pragma once
+// Ctrl+Shift+N: another process of the program, its window cascaded from this one.
+
+#include <windows.h>
+
+#include "placement.h"
+
+namespace wrenfold::ui {
+
+struct MainWindowState;
+
+// `source` moved right and down by dpi / 3 (32 pixels at 96 DPI); when that runs past the
+// work area's right or bottom edge, its top-left corner goes to the work area's instead.
+WindowPlacement cascaded_placement(const RECT& source, unsigned dpi, const RECT& work_area, bool maximized);
+
+void open_new_window(MainWindowState& state);
+
+}  // namespace wrenfold::ui
