@@ -16,6 +16,7 @@
 #include "main_window.h"
 #include "main_window_state.h"
 #include "new_window.h"
+#include "print.h"
 #include "statusbar.h"
 #include "theme.h"
 #include "theme_hooks.h"
@@ -173,6 +174,7 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandOpen: open_document(state); break;
     case kCommandSave: save(state); break;
     case kCommandSaveAs: save_as(state); break;
+    case kCommandPrint: print_document(state); break;
     case kCommandExit: request_exit(state); break;
     case kCommandNewWindow: open_new_window(state); break;
     case kCommandCut: SendMessageW(editor, WM_CUT, 0, 0); break;
