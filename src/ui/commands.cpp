@@ -17,6 +17,8 @@
 #include "main_window_state.h"
 #include "new_window.h"
 #include "print.h"
+#include "settings_change.h"
+#include "settings_page.h"
 #include "statusbar.h"
 #include "theme.h"
 #include "theme_hooks.h"
@@ -64,15 +66,8 @@ void change_zoom(MainWindowState& state, double zoom) {
 
 // Flips one view flag here and in the file, leaving whatever else other windows saved.
 void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
-  bool value = false;
-  {
-    GuardedSettings::Use settings = state.settings.use();
-    value = !((*settings).*flag);
-    (*settings).*flag = value;
-  }
-  AppSettings stored = load_settings(state.settings_path);
-  stored.*flag = value;
-  save_settings(state.settings_path, stored);
+  const bool value = !(state.settings.read().*flag);
+  store_settings_change(state, [&](AppSettings& settings) { settings.*flag = value; });
   apply_view_settings(state);
 }
 
@@ -194,6 +189,8 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandStatusBar: toggle_view_setting(state, &AppSettings::status_bar); break;
     case kCommandWordWrap: toggle_view_setting(state, &AppSettings::word_wrap); break;
     case kCommandLineNumbers: toggle_view_setting(state, &AppSettings::line_numbers); break;
+    case kCommandSettings: open_settings(state.main_window, false); break;
+    case kCommandSettingsForUpdate: open_settings(state.main_window, true); break;
     case kCommandLineEndingMenu: show_format_menu(state, true); break;
     case kCommandEncodingMenu: show_format_menu(state, false); break;
     default: break;

@@ -190,6 +190,21 @@ LRESULT erase_dialog_background(HWND window, HDC dc) {
   return 1;
 }
 
+void run_modal_loop(HWND window, const bool& done) {
+  MSG message;
+  while (IsWindow(window) && !done) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (got < 0) return;
+    if (IsDialogMessageW(window, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 COLORREF error_text_color(bool dark) { return dark ? RGB(255, 153, 164) : RGB(196, 43, 28); }
 
 LRESULT control_colors(HWND window, UINT message, HDC dc, HWND control,

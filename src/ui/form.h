@@ -56,6 +56,10 @@ void theme_dialog_window(HWND window);
 // WM_ERASEBKGND of the small windows: the client area in the palette's chrome.
 LRESULT erase_dialog_background(HWND window, HDC dc);
 
+// The loop of a modal small window, run while its owner is disabled: until the window is gone
+// or `done` is set. A quit message is posted again for the main loop and ends this one.
+void run_modal_loop(HWND window, const bool& done);
+
 // The colours of the Go-to window's error line.
 COLORREF error_text_color(bool dark);
 

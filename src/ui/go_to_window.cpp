@@ -100,22 +100,6 @@ HWND create_go_to_window(HWND owner, std::uint64_t current_line, GoToState& go_t
   return window;
 }
 
-// The window's own loop: the main loop is not running while it is open.
-void run_go_to_loop(HWND window, const GoToState& go_to) {
-  MSG message;
-  while (IsWindow(window) && !go_to.done) {
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    if (got < 0) return;
-    if (IsDialogMessageW(window, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 // The external-change check waits while the window is open, as it does for a message.
 class DialogOpenMark {
  public:
@@ -145,7 +129,7 @@ void show_go_to_line(MainWindowState& state) {
       SetFocus(go_to.entry);
       EnableWindow(state.main_window, FALSE);
       ShowWindow(window, SW_SHOW);
-      run_go_to_loop(window, go_to);
+      run_modal_loop(window, go_to.done);
       EnableWindow(state.main_window, TRUE);
       if (IsWindow(window)) DestroyWindow(window);
       t_go_to = nullptr;

@@ -2,51 +2,28 @@
 // the test acts from a thread timer that fires inside that loop, one scripted step per tick.
 
 #include <windows.h>
-#include <ole2.h>
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
 #include <string>
 
 #include "commands.h"
 #include "editor.h"
 #include "main_window_state.h"
+#include "main_window_fixture.h"
+#include "modal_script.h"
 #include "pump.h"
-#include "settings.h"
-#include "startup.h"
 
 namespace wrenfold::ui {
 namespace {
 
+using testing::ModalScript;
 using testing::pump;
 
 std::wstring text_of(HWND window) {
   wchar_t buffer[256] = {};
   GetWindowTextW(window, buffer, 256);
   return buffer;
-}
-
-// The steps still to run, each handed the open window.
-std::deque<std::function<void(HWND)>> g_steps;
-int g_ticks_without_window = 0;
-
-void CALLBACK run_next_step(HWND, UINT, UINT_PTR, DWORD) {
-  const HWND window = FindWindowW(L"WrenfoldGoTo", nullptr);
-  if (window == nullptr || !IsWindowVisible(window)) {
-    // Never leave the test stuck in the window's loop.
-    if (++g_ticks_without_window > 40) g_steps.clear();
-    return;
-  }
-  if (g_steps.empty()) {
-    ADD_FAILURE() << "the window stayed open after the last step";
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    return;
-  }
-  std::function<void(HWND)> step = std::move(g_steps.front());
-  g_steps.pop_front();
-  step(window);
 }
 
 HWND entry_of(HWND window) { return GetDlgItem(window, 10); }
@@ -59,57 +36,20 @@ void enter(HWND window, const wchar_t* entry, UINT key = VK_RETURN) {
   PostMessageW(entry_of(window), WM_KEYUP, key, 0xC0000001);
 }
 
-class GoToTest : public ::testing::Test {
+class GoToTest : public testing::MainWindowTest {
  protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    settings_path_ = reinterpret_cast<const char16_t*>(folder);
-    settings_path_ += u"wrenfold-go-to-test-settings.json";
-    AppSettings settings;
-    settings.check_for_updates = false;
-    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
-    StartOptions options;
-    options.settings_path = settings_path_;
-    options.command_line = u"ui_tests.exe";
-    state_ = &start_main_window(GetModuleHandleW(nullptr), options);
-    pump(*state_, 50);
-    g_steps.clear();
-    g_ticks_without_window = 0;
-  }
-
-  void TearDown() override {
-    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
-      state->modified = false;
-      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      }
-      remove_main_window_state();
-    }
-    DeleteFileW(reinterpret_cast<const wchar_t*>(settings_path_.c_str()));
-    OleUninitialize();
-  }
-
   // Runs the command with the scripted steps; true when every step ran.
   bool go_to() {
-    const UINT_PTR timer = SetTimer(nullptr, 0, 40, run_next_step);
-    dispatch_command(*state_, kCommandGoTo);
-    KillTimer(nullptr, timer);
-    return g_steps.empty();
+    return script_.run([this] { dispatch_command(*state_, kCommandGoTo); });
   }
 
-  MainWindowState& state() { return *state_; }
-
-  std::u16string settings_path_;
-  MainWindowState* state_ = nullptr;
+  ModalScript script_{L"WrenfoldGoTo"};
 };
 
 TEST_F(GoToTest, OpensOnTheCurrentLineAndOnlyAValidEntryMovesTheCaret) {
   replace_all_text(state(), u"first\rsecond\rthird");
   set_editor_selection(state().editor, 8, 10);  // inside line 2
-  g_steps.push_back([this](HWND window) {
+  script_.then([this](HWND window) {
     EXPECT_EQ(text_of(window), L"Go to line");
     EXPECT_EQ(GetWindow(window, GW_OWNER), state().main_window);
     EXPECT_EQ(text_of(entry_of(window)), L"2");
@@ -122,13 +62,13 @@ TEST_F(GoToTest, OpensOnTheCurrentLineAndOnlyAValidEntryMovesTheCaret) {
     enter(window, L"4");
   });
   for (const wchar_t* wrong : {L"0", L"1.5", L"-1", L"99999999999999999999", L""}) {
-    g_steps.push_back([wrong](HWND window) {
+    script_.then([wrong](HWND window) {
       EXPECT_EQ(text_of(GetDlgItem(window, 11)), L"The line number is beyond the total number of lines.");
       EXPECT_EQ(GetFocus(), entry_of(window));
       enter(window, wrong);
     });
   }
-  g_steps.push_back([](HWND window) {
+  script_.then([](HWND window) {
     EXPECT_EQ(text_of(GetDlgItem(window, 11)), L"The line number is beyond the total number of lines.");
     enter(window, L" +3 ");
   });
@@ -146,7 +86,7 @@ TEST_F(GoToTest, CancelEscapeAndTheCloseBoxLeaveTheCaret) {
   replace_all_text(state(), u"a\rb\rc");
   for (int way = 0; way < 3; ++way) {
     set_editor_selection(state().editor, 3, 3);
-    g_steps.push_back([way](HWND window) {
+    script_.then([way](HWND window) {
       SetWindowTextW(entry_of(window), L"1");
       if (way == 0) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
       if (way == 1) enter(window, L"1", VK_ESCAPE);
@@ -161,11 +101,11 @@ TEST_F(GoToTest, CancelEscapeAndTheCloseBoxLeaveTheCaret) {
 }
 
 TEST_F(GoToTest, AnEmptyDocumentHasOnlyLineOne) {
-  g_steps.push_back([](HWND window) {
+  script_.then([](HWND window) {
     EXPECT_EQ(text_of(entry_of(window)), L"1");
     enter(window, L"2");
   });
-  g_steps.push_back([](HWND window) {
+  script_.then([](HWND window) {
     EXPECT_FALSE(text_of(GetDlgItem(window, 11)).empty());
     enter(window, L"1");
   });

@@ -1,0 +1,39 @@
+#pragma once
+// The modal Settings window: theme and editor font with a live preview, update preferences,
+// and what the program is. Every change is stored and applied at once.
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+
+namespace wrenfold::ui {
+
+struct MainWindowState;
+
+inline constexpr wchar_t kMakerDomain[] = L"wrenfold.example";
+inline constexpr wchar_t kMakerPage[] = L"https://wrenfold.example/";
+
+// The sizes the Size list offers, in points.
+std::span<const int> offered_font_sizes();
+
+// The Size list entry for a stored size: the same size, or 11 when the list has no such size.
+std::size_t font_size_index(double points);
+
+// The Style list entry: Regular, Italic, Bold, Bold Italic.
+std::size_t font_style_index(bool bold, bool italic);
+
+// Face names as the Family list shows them: vertical ("@") faces left out, duplicates that
+// differ only in ASCII case dropped, sorted by their lower-cased names.
+std::vector<std::wstring> family_list(std::vector<std::wstring> faces);
+
+// Opens the window and returns when it has closed. `for_updates` is the status bar's way in.
+void open_settings(HWND owner, bool for_updates);
+
+void set_theme_from_settings_window(Theme theme);
+void set_font_from_settings_window();
+
+}  // namespace wrenfold::ui
