@@ -5,6 +5,7 @@
 
 #include "fatal.h"
 #include "main_window_state.h"
+#include "scoped_flag.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -41,17 +42,6 @@ std::optional<int> show_task_dialog(HWND owner, const MessageRequest& request) {
   return pressed;
 }
 
-// Clears the dialog-open flag however the dialog ends.
-class OpenMessageMark {
- public:
-  explicit OpenMessageMark(bool& open) : open_(open) { open_ = true; }
-  OpenMessageMark(const OpenMessageMark&) = delete;
-  OpenMessageMark& operator=(const OpenMessageMark&) = delete;
-  ~OpenMessageMark() { open_ = false; }
-
- private:
-  bool& open_;
-};
 
 }  // namespace
 
@@ -64,7 +54,7 @@ int show_message(std::optional<std::u16string_view> instruction, std::u16string_
   // One question at a time: a second one (a reload question arriving while the save question
   // is open) is answered as if dismissed, rather than stacking dialogs.
   if (state.message_dialog_open) return cancel_id;
-  const OpenMessageMark mark(state.message_dialog_open);
+  const ScopedFlag mark(state.message_dialog_open);
 
   MessageRequest request{
       instruction ? std::optional<std::u16string>(*instruction) : std::nullopt,

@@ -8,6 +8,7 @@
 #include "document_rules.h"
 #include "editor.h"
 #include "main_window_state.h"
+#include "scoped_flag.h"
 #include "platform.h"
 #include "statusbar.h"
 
@@ -18,17 +19,6 @@ std::u16string display_name(const std::optional<std::u16string>& path) {
   return path ? path_file_name(*path) : u"Untitled";
 }
 
-// Keeps the check from running inside itself while its question is on screen.
-class CheckRunningMark {
- public:
-  explicit CheckRunningMark(bool& flag) : flag_(flag) { flag_ = true; }
-  CheckRunningMark(const CheckRunningMark&) = delete;
-  CheckRunningMark& operator=(const CheckRunningMark&) = delete;
-  ~CheckRunningMark() { flag_ = false; }
-
- private:
-  bool& flag_;
-};
 
 void reload(MainWindowState& state, const std::u16string& path, const DiskStamp& stamp) {
   const EditorSelectionRange selection = editor_selection(state.editor);
@@ -67,7 +57,8 @@ void check_external_change(MainWindowState& state) {
       state.closing) {
     return;
   }
-  const CheckRunningMark running(state.change_check_running);
+  // Keeps the check from running inside itself while its question is on screen.
+  const ScopedFlag running(state.change_check_running);
   const std::u16string path = *state.current_file;
 
   const platform::SystemResult<platform::FileMetadata> metadata = platform::file_metadata(path);

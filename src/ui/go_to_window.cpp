@@ -10,6 +10,7 @@
 #include "form.h"
 #include "line_navigation.h"
 #include "main_window_state.h"
+#include "scoped_flag.h"
 #include "theme.h"
 #include "window_class.h"
 
@@ -100,17 +101,6 @@ HWND create_go_to_window(HWND owner, std::uint64_t current_line, GoToState& go_t
   return window;
 }
 
-// The external-change check waits while the window is open, as it does for a message.
-class DialogOpenMark {
- public:
-  explicit DialogOpenMark(bool& flag) : flag_(flag) { flag_ = true; }
-  DialogOpenMark(const DialogOpenMark&) = delete;
-  DialogOpenMark& operator=(const DialogOpenMark&) = delete;
-  ~DialogOpenMark() { flag_ = false; }
-
- private:
-  bool& flag_;
-};
 
 }  // namespace
 
@@ -122,7 +112,8 @@ void show_go_to_line(MainWindowState& state) {
   const EditorSelectionRange selection = editor_selection(state.editor);
   const std::uint64_t current_line = line_of_position(*go_to.text, selection.start);
   {
-    const DialogOpenMark mark(state.message_dialog_open);
+    // The external-change check waits while the window is open, as it does for a message.
+    const ScopedFlag mark(state.message_dialog_open);
     const HWND window = create_go_to_window(state.main_window, current_line, go_to);
     if (window != nullptr) {
       t_go_to = &go_to;

@@ -31,6 +31,7 @@
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
+#include "main_window_fixture.h"
 #include "pump.h"
 
 namespace wrenfold::ui {
@@ -115,14 +116,7 @@ class DocumentTest : public ::testing::Test {
 
   void TearDown() override {
     platform::simulate_disk_full_after(std::nullopt);
-    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
-      state->modified = false;
-      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      }
-      remove_main_window_state();
-    }
+    testing::end_main_window();
     set_message_responder({});
     set_file_dialog_responder({});
     std::error_code ignored;

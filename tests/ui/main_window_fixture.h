@@ -15,6 +15,18 @@
 
 namespace wrenfold::ui::testing {
 
+// Closes a test's main window, drops what it left in the queue and empties the slot.
+inline void end_main_window() {
+  if (MainWindowState* state = find_main_window_state(); state != nullptr) {
+    state->modified = false;
+    if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    remove_main_window_state();
+  }
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   // The settings the window starts with; no update question interrupts a test.
@@ -39,14 +51,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
-      state->modified = false;
-      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      }
-      remove_main_window_state();
-    }
+    end_main_window();
     DeleteFileW(reinterpret_cast<const wchar_t*>(settings_path_.c_str()));
     OleUninitialize();
   }

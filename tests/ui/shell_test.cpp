@@ -23,6 +23,7 @@
 #include "startup.h"
 #include "statusbar.h"
 #include "theme.h"
+#include "main_window_fixture.h"
 #include "pump.h"
 
 namespace wrenfold::ui {
@@ -79,14 +80,7 @@ class ShellTest : public ::testing::Test {
 
   void TearDown() override {
     set_modifiers(false, false, false);
-    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
-      state->modified = false;
-      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      }
-      remove_main_window_state();
-    }
+    testing::end_main_window();
     DeleteFileW(wide(settings_path_));
     OleUninitialize();
   }
