@@ -2,8 +2,6 @@
 // menu loop owns the keyboard and the mouse then, so a message-filter hook watches for the
 // arrows and for the pointer over the other titles.
 
-#include <windowsx.h>
-
 #include "menubar.h"
 #include "popup.h"
 
@@ -38,8 +36,10 @@ void switch_to(int index, NextMenuAction action) {
 // True when the message was used up.
 bool filter_mouse(const MSG& message) {
   MenuBarState& state = menubar_state();
-  POINT point = {GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
-  MapWindowPoints(message.hwnd, state.window, &point, 1);
+  // The message's own point: its lParam is relative to whichever window has the capture, and
+  // not every system translates it while a menu is tracked.
+  POINT point = message.pt;
+  ScreenToClient(state.window, &point);
   RECT client;
   GetClientRect(state.window, &client);
   if (!PtInRect(&client, point)) return false;
@@ -118,7 +118,8 @@ void open_menu(int index, bool by_keyboard) {
       state.open_index = index;
       state.hot_index = index;
       state.next_action = NextMenuAction::Stop;
-      state.current_menu = nullptr;
+      // Until the menu reports a selection, the active popup is the one opening.
+      state.current_menu = GetSubMenu(state.main_menu, index);
       state.current_has_submenu = false;
       repaint_menubar(true);
 
