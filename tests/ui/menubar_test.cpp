@@ -294,7 +294,7 @@ void CALLBACK run_next_step(HWND, UINT, UINT_PTR, DWORD) {
   if (!open_popups().empty() && ++t_ticks_after_script > 2) EndMenu();
 }
 
-class MenuBarWindow : public ::testing::Test {
+class MainWindowMenus : public ::testing::Test {
  protected:
   void SetUp() override {
     OleInitialize(nullptr);
@@ -395,7 +395,7 @@ class MenuBarWindow : public ::testing::Test {
   HMENU view_ = nullptr;
 };
 
-TEST_F(MenuBarWindow, IsTheMainWindowsTopStrip) {
+TEST_F(MainWindowMenus, IsTheMainWindowsTopStrip) {
   wchar_t class_name[32] = {};
   GetClassNameW(bar_, class_name, 32);
   EXPECT_STREQ(class_name, kMenuBarClass);
@@ -412,7 +412,7 @@ TEST_F(MenuBarWindow, IsTheMainWindowsTopStrip) {
   EXPECT_EQ(GetMenu(state_->main_window), nullptr) << "never attached to the frame";
 }
 
-TEST_F(MenuBarWindow, HotItemFollowsThePointer) {
+TEST_F(MainWindowMenus, HotItemFollowsThePointer) {
   const auto move_to = [&](POINT point) {
     SendMessageW(bar_, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
   };
@@ -437,7 +437,7 @@ TEST_F(MenuBarWindow, HotItemFollowsThePointer) {
   EXPECT_EQ(bar.hot_index, 2);
 }
 
-TEST_F(MenuBarWindow, AltAloneTogglesKeyboardMode) {
+TEST_F(MainWindowMenus, AltAloneTogglesKeyboardMode) {
   const MenuBarState& bar = menubar_state();
   ASSERT_EQ(GetFocus(), state_->editor);
   press_alt();
@@ -469,7 +469,7 @@ TEST_F(MenuBarWindow, AltAloneTogglesKeyboardMode) {
   EXPECT_TRUE(bar.show_cues);
 }
 
-TEST_F(MenuBarWindow, ArrowsMoveOverAllFourItemsAndEscapeLeaves) {
+TEST_F(MainWindowMenus, ArrowsMoveOverAllFourItemsAndEscapeLeaves) {
   const MenuBarState& bar = menubar_state();
   key(WM_SYSKEYDOWN, VK_F10);
   ASSERT_EQ(GetFocus(), bar_);
@@ -489,7 +489,7 @@ TEST_F(MenuBarWindow, ArrowsMoveOverAllFourItemsAndEscapeLeaves) {
   EXPECT_TRUE(open_popups().empty());
 }
 
-TEST_F(MenuBarWindow, SettingsButtonSendsItsCommandAndNeverOpensAMenu) {
+TEST_F(MainWindowMenus, SettingsButtonSendsItsCommandAndNeverOpensAMenu) {
   const MenuBarState& bar = menubar_state();
   const POINT gear = title_center(kMenuBarSettingsItem, false);
   PostMessageW(bar_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(gear.x, gear.y));
@@ -514,7 +514,7 @@ TEST_F(MenuBarWindow, SettingsButtonSendsItsCommandAndNeverOpensAMenu) {
   EXPECT_TRUE(open_popups().empty());
 }
 
-TEST_F(MenuBarWindow, ClickOpensATitlesMenuAndEscapeClosesIt) {
+TEST_F(MainWindowMenus, ClickOpensATitlesMenuAndEscapeClosesIt) {
   const MenuBarState& bar = menubar_state();
   const POINT file = title_center(0, false);
   std::vector<HMENU> seen;
@@ -539,7 +539,7 @@ TEST_F(MenuBarWindow, ClickOpensATitlesMenuAndEscapeClosesIt) {
   EXPECT_TRUE(recorder_.commands.empty());
 }
 
-TEST_F(MenuBarWindow, ArrowsMoveBetweenTheMenus) {
+TEST_F(MainWindowMenus, ArrowsMoveBetweenTheMenus) {
   const MenuBarState& bar = menubar_state();
   HMENU zoom = GetSubMenu(view_, 0);
   std::vector<std::vector<HMENU>> seen;
@@ -582,7 +582,7 @@ TEST_F(MenuBarWindow, ArrowsMoveBetweenTheMenus) {
   EXPECT_EQ(GetFocus(), state_->editor);
 }
 
-TEST_F(MenuBarWindow, PointerMovesBetweenTheMenusAndAClickOnTheOpenTitleCloses) {
+TEST_F(MainWindowMenus, PointerMovesBetweenTheMenusAndAClickOnTheOpenTitleCloses) {
   const MenuBarState& bar = menubar_state();
   std::vector<std::vector<HMENU>> seen;
   const auto look = [&] { seen.push_back(open_popups()); };
@@ -600,7 +600,7 @@ TEST_F(MenuBarWindow, PointerMovesBetweenTheMenusAndAClickOnTheOpenTitleCloses) 
   EXPECT_TRUE(recorder_.commands.empty()) << "the Settings button was only passed over";
 }
 
-TEST_F(MenuBarWindow, EnterInKeyboardModeOpensAMenuThatStaysOpen) {
+TEST_F(MainWindowMenus, EnterInKeyboardModeOpensAMenuThatStaysOpen) {
   const MenuBarState& bar = menubar_state();
   key(WM_SYSKEYDOWN, VK_F10);
   std::vector<std::vector<HMENU>> seen;
@@ -620,7 +620,7 @@ TEST_F(MenuBarWindow, EnterInKeyboardModeOpensAMenuThatStaysOpen) {
   EXPECT_TRUE(bar.show_cues);
 }
 
-TEST_F(MenuBarWindow, AMnemonicInAnOpenMenuRunsItsCommand) {
+TEST_F(MainWindowMenus, AMnemonicInAnOpenMenuRunsItsCommand) {
   SetWindowTextW(state_->editor, L"some text");
   set_editor_selection(state_->editor, 0, 0);
   run([&] {
@@ -638,7 +638,7 @@ TEST_F(MenuBarWindow, AMnemonicInAnOpenMenuRunsItsCommand) {
   EXPECT_EQ(selection.end, 9u);
 }
 
-TEST_F(MenuBarWindow, MainWindowAnswersForItsMenusItems) {
+TEST_F(MainWindowMenus, MainWindowAnswersForItsMenusItems) {
   MENUITEMINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = MIIM_FTYPE | MIIM_DATA;
@@ -674,7 +674,7 @@ COLORREF menu_background_color(HMENU menu) {
   return brush.lbColor;
 }
 
-TEST_F(MenuBarWindow, ThemeChangeRecoloursTheClosedMenus) {
+TEST_F(MainWindowMenus, ThemeChangeRecoloursTheClosedMenus) {
   HMENU zoom = GetSubMenu(view_, 0);
   for (HMENU menu : {file_, edit_, view_, zoom}) EXPECT_EQ(menu_background_color(menu), RGB(251, 251, 251));
   state_->settings.use()->theme = Theme::Dark;
@@ -683,6 +683,67 @@ TEST_F(MenuBarWindow, ThemeChangeRecoloursTheClosedMenus) {
   state_->settings.use()->theme = Theme::Light;
   apply_theme(*state_);
   for (HMENU menu : {file_, edit_, view_, zoom}) EXPECT_EQ(menu_background_color(menu), RGB(251, 251, 251));
+}
+
+bool all_owner_drawn(HMENU menu) {
+  const int count = GetMenuItemCount(menu);
+  for (int position = 0; position < count; ++position) {
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_DATA;
+    if (!GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info)) return false;
+    if ((info.fType & MFT_OWNERDRAW) == 0 || owner_drawn_item(info.dwItemData) == nullptr) return false;
+  }
+  return count > 0;
+}
+
+TEST_F(MainWindowMenus, ContextAndFormatMenusAreDrawnByTheProgram) {
+  struct Seen {
+    std::vector<HMENU> popups;
+    bool owner_drawn = false;
+    bool cues = false;
+    COLORREF background = CLR_INVALID;
+  };
+  const auto look = [](Seen& seen) {
+    seen.popups = open_popups();
+    if (seen.popups.size() != 1) return;
+    seen.owner_drawn = all_owner_drawn(seen.popups[0]);
+    seen.cues = popup_keyboard_cues();
+    seen.background = menu_background_color(seen.popups[0]);
+  };
+  const auto escape = [&] { PostMessageW(state_->main_window, WM_KEYDOWN, VK_ESCAPE, 0); };
+
+  resolve_palette(Theme::Dark);  // as a theme change leaves it
+  Seen from_keyboard;
+  run([&] { PostMessageW(state_->editor, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(state_->editor), -1); },
+      {[&] { look(from_keyboard); escape(); }});
+  ASSERT_EQ(from_keyboard.popups.size(), 1u);
+  EXPECT_TRUE(from_keyboard.owner_drawn);
+  EXPECT_TRUE(from_keyboard.cues) << "the Menu key shows underlines";
+  EXPECT_EQ(from_keyboard.background, RGB(44, 44, 44));
+
+  resolve_palette(Theme::Light);
+  Seen by_mouse;
+  RECT editor = {};
+  GetWindowRect(state_->editor, &editor);
+  run([&] {
+        PostMessageW(state_->editor, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(state_->editor),
+                     MAKELPARAM(editor.left + 50, editor.top + 50));
+      },
+      {[&] { look(by_mouse); escape(); }});
+  ASSERT_EQ(by_mouse.popups.size(), 1u);
+  EXPECT_TRUE(by_mouse.owner_drawn);
+  EXPECT_FALSE(by_mouse.cues);
+  EXPECT_EQ(by_mouse.background, RGB(251, 251, 251));
+
+  set_popup_keyboard_cues(true);
+  Seen encodings;
+  run([&] { PostMessageW(state_->main_window, WM_COMMAND, kCommandEncodingMenu, 0); },
+      {[&] { look(encodings); escape(); }});
+  ASSERT_EQ(encodings.popups.size(), 1u);
+  EXPECT_TRUE(encodings.owner_drawn);
+  EXPECT_FALSE(encodings.cues) << "opened from a click on the status bar";
+  EXPECT_EQ(state_->encoding, Encoding::Utf8) << "nothing chosen";
 }
 
 }  // namespace
