@@ -111,6 +111,7 @@ void open_menu(int index, bool by_keyboard) {
     return;
   }
   const HWND owner = GetParent(state.window);
+  UINT chosen = 0;
   {
     const MenuFilterHook hook(menu_filter);
     for (;;) {
@@ -129,13 +130,20 @@ void open_menu(int index, bool by_keyboard) {
       // The menu's own loop reads it first, so the menu opens with its first item selected.
       if (by_keyboard) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
       TPMPARAMS exclude = {sizeof exclude, item};
-      TrackPopupMenuEx(GetSubMenu(state.main_menu, index), TPM_VERTICAL, item.left, item.bottom, owner, &exclude);
+      chosen = static_cast<UINT>(TrackPopupMenuEx(GetSubMenu(state.main_menu, index), TPM_VERTICAL | TPM_RETURNCMD,
+                                                  item.left, item.bottom, owner, &exclude));
       if (state.next_action == NextMenuAction::Stop) break;
       index = state.next_index;
       by_keyboard = state.next_action == NextMenuAction::ReopenByKeyboard;
     }
   }
   state.open = false;
+  if (chosen != 0) {
+    // A chosen command ends keyboard mode too: what the user types next belongs to the editor.
+    leave_menubar();
+    PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    return;
+  }
   if (GetFocus() != state.window) {
     state.hot = false;
     state.show_cues = false;

@@ -620,6 +620,20 @@ TEST_F(MainWindowMenus, EnterInKeyboardModeOpensAMenuThatStaysOpen) {
   EXPECT_TRUE(bar.show_cues);
 }
 
+TEST_F(MainWindowMenus, ChoosingACommandInKeyboardModeGivesTheKeysBackToTheEditor) {
+  const MenuBarState& bar = menubar_state();
+  SetWindowTextW(state_->editor, L"abc");
+  key(WM_SYSKEYDOWN, VK_F10);
+  key(WM_KEYDOWN, VK_RIGHT);
+  run([&] { key(WM_KEYDOWN, VK_RETURN); },
+      {[&] { PostMessageW(state_->main_window, WM_CHAR, L'a', 0); }});
+  EXPECT_EQ(recorder_.commands, std::vector<unsigned>{kCommandSelectAll});
+  EXPECT_EQ(editor_selection(state_->editor).end, 3u);
+  EXPECT_EQ(GetFocus(), state_->editor);
+  EXPECT_FALSE(bar.hot);
+  EXPECT_FALSE(bar.show_cues);
+}
+
 TEST_F(MainWindowMenus, AMnemonicInAnOpenMenuRunsItsCommand) {
   SetWindowTextW(state_->editor, L"some text");
   set_editor_selection(state_->editor, 0, 0);
