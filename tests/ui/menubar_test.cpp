@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,15 +19,17 @@
 #include "layout.h"
 #include "main_window_state.h"
 #include "popup.h"
+#include "main_window_fixture.h"
+#include "modal_script.h"
 #include "pump.h"
 #include "settings.h"
-#include "startup.h"
 #include "theme.h"
 #include "win32_handles.h"
 
 namespace wrenfold::ui {
 namespace {
 
+using testing::ModalScript;
 using testing::pump;
 
 TEST(MenuBarLayout, TitlesAndSettingsButtonAt96And144Dpi) {
@@ -294,25 +295,18 @@ void CALLBACK run_next_step(HWND, UINT, UINT_PTR, DWORD) {
   if (!open_popups().empty() && ++t_ticks_after_script > 2) EndMenu();
 }
 
-class MainWindowMenus : public ::testing::Test {
+class MainWindowMenus : public testing::MainWindowTest {
  protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    settings_path_ = reinterpret_cast<const char16_t*>(folder);
-    settings_path_ += u"wrenfold-menubar-test-settings.json";
-    AppSettings settings;
+  AppSettings initial_settings() override {
+    AppSettings settings = MainWindowTest::initial_settings();
     settings.theme = Theme::Light;
-    settings.check_for_updates = false;
-    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
-    StartOptions options;
-    options.settings_path = settings_path_;
-    options.command_line = u"ui_tests.exe";
-    state_ = &start_main_window(GetModuleHandleW(nullptr), options);
+    return settings;
+  }
+
+  void SetUp() override {
+    MainWindowTest::SetUp();
     recorder_.editor = state_->editor;
     SetWindowSubclass(state_->main_window, record_messages, 1, reinterpret_cast<DWORD_PTR>(&recorder_));
-    pump(*state_, 50);
     bar_ = state_->menu_bar;
     ASSERT_NE(bar_, nullptr);
     file_ = GetSubMenu(state_->main_menu, 0);
@@ -322,15 +316,7 @@ class MainWindowMenus : public ::testing::Test {
   void TearDown() override {
     set_alt(false);
     RemoveWindowSubclass(state_->main_window, record_messages, 1);
-    state_->modified = false;
-    DestroyWindow(state_->main_window);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    }
-    remove_main_window_state();
-    const std::wstring path(settings_path_.begin(), settings_path_.end());
-    DeleteFileW(path.c_str());
-    OleUninitialize();
+    MainWindowTest::TearDown();
   }
 
   // A key as the keyboard delivers it to the focused window, through the program's loop.
@@ -386,8 +372,6 @@ class MainWindowMenus : public ::testing::Test {
     t_steps = nullptr;
   }
 
-  std::u16string settings_path_;
-  MainWindowState* state_ = nullptr;
   Recorder recorder_;
   HWND bar_ = nullptr;
   HMENU file_ = nullptr;
@@ -489,29 +473,41 @@ TEST_F(MainWindowMenus, ArrowsMoveOverAllFourItemsAndEscapeLeaves) {
   EXPECT_TRUE(open_popups().empty());
 }
 
-TEST_F(MainWindowMenus, SettingsButtonSendsItsCommandAndNeverOpensAMenu) {
+TEST_F(MainWindowMenus, SettingsButtonOpensTheSettingsWindowAndNeverAMenu) {
   const MenuBarState& bar = menubar_state();
+  // Each way in opens the Settings window once, with no menu tracked meanwhile.
+  const auto opens_settings = [&](const std::function<void()>& press) {
+    ModalScript script(L"WrenfoldSettings");
+    bool menu_seen = true;
+    script.then([&](HWND) {
+      menu_seen = bar.open || bar.filter_hook != nullptr || !open_popups().empty();
+      PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+    });
+    const bool opened = script.run(press);
+    return opened && !menu_seen;
+  };
   const POINT gear = title_center(kMenuBarSettingsItem, false);
-  PostMessageW(bar_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(gear.x, gear.y));
-  pump(*state_, 30);
-  EXPECT_EQ(recorder_.commands, std::vector<unsigned>{kCommandSettings});
+  EXPECT_TRUE(opens_settings([&] {
+    PostMessageW(bar_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(gear.x, gear.y));
+    pump(*state_, 30);
+  })) << "a click";
   EXPECT_FALSE(bar.hot);
 
-  set_alt(true);
-  key(WM_SYSKEYDOWN, 'T', 0x20000001);
-  set_alt(false);
-  EXPECT_EQ(recorder_.commands, (std::vector<unsigned>{kCommandSettings, kCommandSettings}));
+  EXPECT_TRUE(opens_settings([&] {
+    set_alt(true);
+    key(WM_SYSKEYDOWN, 'T', 0x20000001);
+    set_alt(false);
+  })) << "Alt+T";
   EXPECT_FALSE(bar.show_cues);
 
   // From keyboard mode: Left onto the button, Enter; the focus goes back to the editor.
   key(WM_SYSKEYDOWN, VK_F10);
   key(WM_KEYDOWN, VK_LEFT);
-  key(WM_KEYDOWN, VK_RETURN);
-  EXPECT_EQ(recorder_.commands.size(), 3u);
+  EXPECT_TRUE(opens_settings([&] { key(WM_KEYDOWN, VK_RETURN); })) << "Enter on the button";
+  EXPECT_EQ(recorder_.commands, std::vector<unsigned>(3, kCommandSettings));
   EXPECT_EQ(GetFocus(), state_->editor);
-  EXPECT_FALSE(bar.open);
-  EXPECT_EQ(bar.filter_hook, nullptr);
-  EXPECT_TRUE(open_popups().empty());
+  EXPECT_FALSE(bar.hot);
+  EXPECT_FALSE(bar.show_cues);
 }
 
 TEST_F(MainWindowMenus, ClickOpensATitlesMenuAndEscapeClosesIt) {
