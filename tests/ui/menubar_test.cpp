@@ -312,6 +312,7 @@ class MainWindowMenus : public testing::MainWindowTest {
     file_ = GetSubMenu(state_->main_menu, 0);
     edit_ = GetSubMenu(state_->main_menu, 1);
     view_ = GetSubMenu(state_->main_menu, 2);
+    park_pointer();
   }
   void TearDown() override {
     set_alt(false);
@@ -351,6 +352,23 @@ class MainWindowMenus : public testing::MainWindowTest {
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(click ? 3 : 1, inputs, sizeof(INPUT));
+  }
+
+  // The screen pointer stays where the last test left it; over the bar it would make a title hot
+  // and switch menus, so it goes to a corner of the screen that the window does not cover.
+  void park_pointer() {
+    RECT window = {};
+    GetWindowRect(state_->main_window, &window);
+    const int right = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int bottom = GetSystemMetrics(SM_CYSCREEN) - 1;
+    for (const POINT corner : {POINT{right, bottom}, POINT{0, bottom}, POINT{right, 0}, POINT{0, 0}}) {
+      if (PtInRect(&window, corner)) continue;
+      SetCursorPos(corner.x, corner.y);
+      break;
+    }
+    pump(*state_, 30);
+    SendMessageW(bar_, WM_MOUSELEAVE, 0, 0);
+    ASSERT_FALSE(menubar_state().hot);
   }
 
   // Starts something that opens a menu, then runs `steps` one per 150 ms tick, and waits until
