@@ -15,7 +15,9 @@
 #include "layout.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "menubar.h"
 #include "new_window.h"
+#include "popup.h"
 #include "print.h"
 #include "settings_change.h"
 #include "settings_page.h"
@@ -128,6 +130,9 @@ HMENU build_main_menu() {
 
 void refresh_menu_theme(MainWindowState& state) {
   if (state.main_menu == nullptr) return;
+  for (int index = 0; index < kMenuBarTitleCount; ++index) {
+    set_popup_menu_background(GetSubMenu(state.main_menu, index));
+  }
   const AppSettings settings = state.settings.read();
   const auto check = [&](unsigned command, bool on) {
     CheckMenuItem(state.main_menu, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));

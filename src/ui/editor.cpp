@@ -14,6 +14,7 @@
 #include "gutter.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "popup.h"
 #include "statusbar.h"
 #include "theme_hooks.h"
 
@@ -66,6 +67,8 @@ void show_context_menu(MainWindowState& state, LPARAM where) {
   AppendMenuW(menu, grey_if_empty, kCommandDelete, L"&Delete");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_ENABLED, kCommandSelectAll, L"Select &all");
+  prepare_popup_menu(menu);
+  set_popup_keyboard_cues(where == -1);
 
   POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
   if (where == -1) {

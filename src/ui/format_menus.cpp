@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "document.h"
 #include "main_window_state.h"
+#include "popup.h"
 #include "statusbar.h"
 
 namespace wrenfold::ui {
@@ -54,6 +55,8 @@ HMENU build_format_menu(const MainWindowState& state, bool line_endings) {
 
 void show_format_menu(MainWindowState& state, bool line_endings) {
   HMENU menu = build_format_menu(state, line_endings);
+  prepare_popup_menu(menu);
+  set_popup_keyboard_cues(false);
   const POINT anchor = menu_anchor(state, line_endings);
   const BOOL chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTALIGN | TPM_BOTTOMALIGN,
                                        anchor.x, anchor.y, state.main_window, nullptr);

@@ -10,6 +10,8 @@
 #include "external_change.h"
 #include "layout.h"
 #include "main_window_state.h"
+#include "menubar.h"
+#include "popup.h"
 #include "window_class.h"
 #include "paint_buffer.h"
 #include "statusbar.h"
@@ -172,6 +174,20 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
     case WM_INITMENUPOPUP:
       update_edit_menu(state);
       return 0;
+    case WM_MENUSELECT:
+      remember_menu_selection(reinterpret_cast<HMENU>(lparam), HIWORD(wparam));
+      return 0;
+    case WM_MEASUREITEM:
+      if (measure_menu_item(window, *reinterpret_cast<MEASUREITEMSTRUCT*>(lparam))) return TRUE;
+      break;
+    case WM_DRAWITEM:
+      if (draw_menu_item(window, *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam))) return TRUE;
+      break;
+    case WM_MENUCHAR:
+      if (const std::optional<LRESULT> result = menu_char(LOWORD(wparam), reinterpret_cast<HMENU>(lparam))) {
+        return *result;
+      }
+      break;
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
       SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,

@@ -54,4 +54,13 @@ inline void fill_rect(HDC dc, const RECT& rect, COLORREF color) {
   FillRect(dc, &rect, brush.get());
 }
 
+// Fills a rounded rectangle without an outline; like every RoundRect without a pen, the fill
+// stops one pixel short of `rect`'s right and bottom edges.
+inline void fill_round_rect(HDC dc, const RECT& rect, int corner, COLORREF color) {
+  UniqueBrush brush(CreateSolidBrush(color));
+  const SelectedObject selected_brush(dc, brush.get());
+  const SelectedObject no_outline(dc, GetStockObject(NULL_PEN));
+  RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, corner, corner);
+}
+
 }  // namespace wrenfold::ui

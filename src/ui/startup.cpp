@@ -15,7 +15,9 @@
 #include "gutter.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "menubar.h"
 #include "message_loop.h"
+#include "popup.h"
 #include "settings.h"
 #include "statusbar.h"
 #include "theme.h"
@@ -114,7 +116,10 @@ MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& optio
   state.gutter = CreateWindowExW(0, kGutterClass, L"", WS_CHILD, 0, 0, 0, 0, window, nullptr, instance, nullptr);
   state.status_bar =
       CreateWindowExW(0, kStatusBarClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  register_menu_bar_class(instance);
   state.main_menu = build_main_menu();
+  for (int index = 0; index < kMenuBarTitleCount; ++index) prepare_popup_menu(GetSubMenu(state.main_menu, index));
+  state.menu_bar = create_menu_bar(window, state.main_menu, kCommandSettings);
 
   apply_view_settings(state);
   update_title(state);
