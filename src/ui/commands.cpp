@@ -10,6 +10,7 @@
 #include "document.h"
 #include "edits.h"
 #include "fatal.h"
+#include "find_window.h"
 #include "format_menus.h"
 #include "go_to_window.h"
 #include "layout.h"
@@ -181,6 +182,10 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandCopy: SendMessageW(editor, WM_COPY, 0, 0); break;
     case kCommandPaste: SendMessageW(editor, WM_PASTE, 0, 0); break;
     case kCommandGoTo: show_go_to_line(state); break;
+    case kCommandFind: open_find_window(state, false); break;
+    case kCommandReplace: open_find_window(state, true); break;
+    case kCommandFindNext: find_again(state, false); break;
+    case kCommandFindPrevious: find_again(state, true); break;
     case kCommandSelectAll: select_all(editor); break;
     case kCommandUndo: SendMessageW(editor, EM_UNDO, 0, 0); break;
     case kCommandDelete: SendMessageW(editor, WM_CLEAR, 0, 0); break;

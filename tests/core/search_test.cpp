@@ -133,6 +133,33 @@ TEST(FindHistory, KeepsTwentyNewestWithoutDuplicates) {
   EXPECT_EQ(history.entries.front(), u"td!");
 }
 
+TEST(FindHistory, UpAndDownStepOverTheEntryInTheBox) {
+  FindHistory history;
+  EXPECT_EQ(browse_older(history, u"typed"), std::nullopt) << "an empty list offers nothing";
+  EXPECT_FALSE(history.browsing.has_value());
+  for (const char16_t* text : {u"old", u"middle", u"new"}) remember_find_text(history, text);
+  EXPECT_EQ(browse_newer(history, u"new"), std::nullopt) << "Down does nothing before Up";
+  // The box still holds the last search: the first Up passes over it.
+  EXPECT_EQ(browse_older(history, u"new"), u"middle");
+  EXPECT_EQ(browse_older(history, u"middle"), u"old");
+  EXPECT_EQ(browse_older(history, u"old"), std::nullopt) << "past the oldest nothing changes";
+  EXPECT_EQ(history.browsing, 2u);
+  EXPECT_EQ(browse_newer(history, u"old"), u"middle");
+  EXPECT_EQ(browse_newer(history, u"middle"), u"new");
+  EXPECT_EQ(browse_newer(history, u"new"), u"new") << "past the newest: the typed text comes back";
+  EXPECT_FALSE(history.browsing.has_value());
+  EXPECT_EQ(browse_newer(history, u"new"), std::nullopt);
+
+  EXPECT_EQ(browse_older(history, u""), u"new");
+  EXPECT_EQ(browse_older(history, u"new"), u"middle");
+  follow_box_edit(history, u"middle");
+  EXPECT_TRUE(history.browsing.has_value()) << "the box still shows the entry";
+  follow_box_edit(history, u"middle!");
+  EXPECT_FALSE(history.browsing.has_value()) << "an edit ends browsing";
+  EXPECT_EQ(browse_older(history, u"middle!"), u"new") << "and the next Up starts from the newest";
+  EXPECT_EQ(browse_newer(history, u"new"), u"middle!");
+}
+
 TEST(CountFormat, GroupsByThreeWithTheLocaleSeparator) {
   EXPECT_EQ(group_thousands(0, u","), u"0");
   EXPECT_EQ(group_thousands(999, u","), u"999");
