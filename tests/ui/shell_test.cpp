@@ -359,6 +359,8 @@ TEST_F(ShellTest, KeysInsideTheFindWindowGoToIt) {
   set_modifiers(false, false, false);
   set_find_window_keyboard(FindWindowKeyboard{});
   DestroyWindow(find);
+  // The real window registers the class on first use; a later test in this process needs it.
+  UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
 }
 
 TEST_F(ShellTest, TransientMessageLastsFourSecondsFromTheLastOne) {

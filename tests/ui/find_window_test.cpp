@@ -1,0 +1,466 @@
+// The Find and Replace window on the real main window under Wine: buttons pressed, keys sent
+// through the program's own loop, and what the user would see checked in the editor's text and
+// selection, the status line, the controls and the window's size.
+
+#include <windows.h>
+#include <ole2.h>
+#include <richedit.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "editor.h"
+#include "find_layout.h"
+#include "find_options.h"
+#include "find_paint.h"
+#include "find_window.h"
+#include "main_window.h"
+#include "main_window_state.h"
+#include "message_loop.h"
+#include "settings.h"
+#include "startup.h"
+#include "theme.h"
+#include "pump.h"
+
+namespace wrenfold::ui {
+namespace {
+
+using testing::pump;
+
+std::u16string temp_folder() {
+  wchar_t buffer[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, buffer);
+  return reinterpret_cast<const char16_t*>(buffer);
+}
+
+const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+// Holds modifier keys down as far as GetKeyState is concerned.
+void set_modifiers(bool ctrl, bool shift, bool alt) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  keys[VK_MENU] = alt ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+struct Selection {
+  std::size_t start;
+  std::size_t end;
+  bool operator==(const Selection&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Selection& selection) {
+  return out << '[' << selection.start << ", " << selection.end << ')';
+}
+
+class FindWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OleInitialize(nullptr);
+    settings_path_ = temp_folder() + u"wrenfold-find-test-settings.json";
+    DeleteFileW(wide(settings_path_));
+    AppSettings settings;
+    settings.check_for_updates = false;
+    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
+    StartOptions options;
+    options.settings_path = settings_path_;
+    options.command_line = u"ui_tests.exe";
+    state_ = &start_main_window(GetModuleHandleW(nullptr), options);
+    pump(*state_, 50);
+  }
+
+  void TearDown() override {
+    set_modifiers(false, false, false);
+    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
+      state->modified = false;
+      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      }
+      remove_main_window_state();
+    }
+    // Other tests in this process register a stand-in class of the same name.
+    UnregisterClassW(kFindWindowClass, GetModuleHandleW(nullptr));
+    DeleteFileW(wide(settings_path_));
+    OleUninitialize();
+  }
+
+  MainWindowState& state() { return *state_; }
+
+  void load(std::u16string text) {
+    replace_all_text(*state_, std::move(text));
+    pump(*state_, 10);
+  }
+
+  std::u16string text() {
+    state_->cached_text.reset();
+    return *editor_text(*state_);
+  }
+
+  Selection selection() {
+    const EditorSelectionRange range = editor_selection(state_->editor);
+    return {range.start, range.end};
+  }
+
+  void select(std::size_t start, std::size_t end) { set_editor_selection(state_->editor, start, end); }
+
+  void command(unsigned id) {
+    dispatch_command(*state_, id);
+    pump(*state_, 10);
+  }
+
+  static HWND window() { return find_replace_window(); }
+  static HWND item(int id) { return GetDlgItem(window(), id); }
+  static std::u16string item_text(int id) { return control_text(window(), id); }
+  static std::u16string status() { return item_text(kFindStatusLine); }
+  static bool shown(int id) { return IsWindowVisible(item(id)) != FALSE; }
+  static bool checked(int id) { return IsDlgButtonChecked(window(), id) == BST_CHECKED; }
+  static void set_item_text(int id, const std::u16string& text) { SetWindowTextW(item(id), wide(text)); }
+
+  static SIZE client_size() {
+    RECT client = {};
+    GetClientRect(window(), &client);
+    return {client.right, client.bottom};
+  }
+
+  // A mouse click as the button itself would take it.
+  void click(int id, bool shift = false) {
+    set_modifiers(false, shift, false);
+    SendMessageW(item(id), BM_CLICK, 0, 0);
+    set_modifiers(false, false, false);
+    pump(*state_, 10);
+  }
+
+  // A key pressed in `target`, through the program's own loop.
+  void key(HWND target, UINT virtual_key, bool ctrl = false, bool shift = false, bool alt = false) {
+    set_modifiers(ctrl, shift, alt);
+    PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtual_key, alt ? 0x20000001 : 1);
+    PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, virtual_key, alt ? 0xE0000001 : 0xC0000001);
+    pump(*state_, 20);
+    set_modifiers(false, false, false);
+  }
+
+  void expand_options() {
+    if (!shown(kMatchCaseBox)) click(kOptionsHeader);
+    ASSERT_TRUE(shown(kMatchCaseBox));
+  }
+
+  std::u16string settings_path_;
+  MainWindowState* state_ = nullptr;
+};
+
+TEST_F(FindWindowTest, FindNextWrapsBothWaysAndSaysWhatItCannotFind) {
+  load(u"one two one two one two");
+  command(kCommandFind);
+  ASSERT_NE(window(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(window()));
+  EXPECT_EQ(GetFocus(), item(kFindWhatBox));
+
+  click(kFindNextButton);
+  EXPECT_EQ(status(), u"Enter text to find.");
+  EXPECT_EQ(selection(), (Selection{0, 0}));
+
+  set_item_text(kFindWhatBox, u"two");
+  EXPECT_EQ(status(), u"") << "typing clears the status line";
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{4, 7}));
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{12, 15}));
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{20, 23}));
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{4, 7})) << "wrapped to the start";
+  click(kFindNextButton, true);
+  EXPECT_EQ(selection(), (Selection{20, 23})) << "Shift searches up, wrapping to the end";
+  EXPECT_EQ(status(), u"");
+
+  expand_options();
+  click(kUpRadio);
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{12, 15})) << "Up searches towards the start";
+  click(kFindNextButton, true);
+  EXPECT_EQ(selection(), (Selection{20, 23})) << "Shift with Up searches down";
+  click(kWrapAroundBox);
+  click(kFindNextButton, true);
+  EXPECT_EQ(status(), u"Can't find \"two\"") << "no wrapping past the end";
+  EXPECT_EQ(selection(), (Selection{20, 23}));
+
+  set_item_text(kFindWhatBox, u"zzz");
+  click(kFindNextButton);
+  EXPECT_EQ(status(), u"Can't find \"zzz\"");
+  EXPECT_EQ(selection(), (Selection{20, 23})) << "a failed search leaves the selection";
+}
+
+TEST_F(FindWindowTest, ReplaceFindsFirstThenReplacesAndEachChangeIsOneUndoStep) {
+  load(u"a b a b a");
+  command(kCommandReplace);
+  ASSERT_TRUE(shown(kReplaceWithBox));
+  set_item_text(kFindWhatBox, u"a");
+  set_item_text(kReplaceWithBox, u"xy");
+
+  click(kReplaceButton);
+  EXPECT_EQ(text(), u"a b a b a") << "the first press only finds";
+  EXPECT_EQ(selection(), (Selection{0, 1}));
+  click(kReplaceButton);
+  EXPECT_EQ(text(), u"xy b a b a");
+  EXPECT_EQ(selection(), (Selection{5, 6})) << "the next match is selected";
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), u"a b a b a");
+
+  select(4, 4);
+  click(kReplaceAllButton);
+  EXPECT_EQ(status(), u"Replaced 3 occurrences.");
+  EXPECT_EQ(text(), u"xy b xy b xy");
+  EXPECT_EQ(selection(), (Selection{4, 4})) << "the caret stays where it was";
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), u"a b a b a") << "one undo takes the whole Replace All back";
+
+  set_item_text(kFindWhatBox, u"q");
+  click(kReplaceAllButton);
+  EXPECT_EQ(status(), u"Replaced 0 occurrences.");
+  EXPECT_EQ(text(), u"a b a b a");
+  EXPECT_TRUE(state().modified) << "the replacements above changed the document";
+}
+
+TEST_F(FindWindowTest, RegularExpressionsErrorsAndMatchesNewline) {
+  load(u"ab\rcd");
+  command(kCommandReplace);
+  expand_options();
+  EXPECT_FALSE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
+  click(kRegularExpressionRadio);
+  EXPECT_TRUE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
+
+  set_item_text(kFindWhatBox, u"(b");
+  click(kFindNextButton);
+  EXPECT_EQ(status().rfind(u"Invalid regular expression: ", 0), 0u) << "got: " << status().size();
+  EXPECT_EQ(selection(), (Selection{0, 0}));
+
+  set_item_text(kFindWhatBox, u"b.c");
+  click(kFindNextButton);
+  EXPECT_EQ(status(), u"Can't find \"b.c\"");
+  click(kDotMatchesNewlineBox);
+  EXPECT_EQ(status(), u"") << "a changed option clears the status line";
+  click(kFindNextButton);
+  EXPECT_EQ(selection(), (Selection{1, 4}));
+
+  set_item_text(kFindWhatBox, u"(\\w)(\\w)");
+  set_item_text(kReplaceWithBox, u"$2$1");
+  click(kReplaceAllButton);
+  EXPECT_EQ(status(), u"Replaced 2 occurrences.");
+  EXPECT_EQ(text(), u"ba\rdc");
+
+  click(kNormalRadio);
+  EXPECT_FALSE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
+}
+
+TEST_F(FindWindowTest, TabsAndOptionsPanelSizeTheWindow) {
+  command(kCommandFind);
+  const HWND find = window();
+  EXPECT_EQ(client_size().cx, 560);
+  EXPECT_EQ(client_size().cy, 128 + 36);
+  EXPECT_FALSE(shown(kReplaceWithBox));
+  EXPECT_FALSE(shown(kReplaceAllButton));
+  EXPECT_FALSE(shown(kMatchCaseBox));
+  EXPECT_TRUE(shown(kOptionsHeader));
+
+  // A click on the Replace tab's label.
+  const FindTabRects tabs = find_tab_rects(tab_label_width(find, kFindTabLabel, 96),
+                                           tab_label_width(find, kReplaceTabLabel, 96), 96);
+  const POINT replace_tab = {(tabs.replace.left + tabs.replace.right) / 2, (tabs.replace.top + tabs.replace.bottom) / 2};
+  SendMessageW(find, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(replace_tab.x, replace_tab.y));
+  EXPECT_TRUE(shown(kReplaceWithBox));
+  EXPECT_TRUE(shown(kReplaceButton));
+  EXPECT_EQ(client_size().cy, 188 + 36);
+  EXPECT_EQ(GetFocus(), item(kFindWhatBox));
+
+  click(kOptionsHeader);
+  EXPECT_TRUE(shown(kMatchCaseBox));
+  EXPECT_TRUE(shown(kDotMatchesNewlineBox));
+  EXPECT_EQ(client_size().cy, 284 + 36);
+  EXPECT_EQ(GetFocus(), item(kOptionsHeader));
+  RECT status_rect = {};
+  GetWindowRect(item(kFindStatusLine), &status_rect);
+  MapWindowPoints(nullptr, find, reinterpret_cast<POINT*>(&status_rect), 2);
+  EXPECT_EQ(status_rect.top, 284 + 8) << "the status line sits under the options box";
+
+  // Ctrl+Tab back to Find, Alt+O closes the options, Alt+R opens Replace with the text selected.
+  set_item_text(kFindWhatBox, u"word");
+  key(item(kFindWhatBox), VK_TAB, true);
+  EXPECT_FALSE(shown(kReplaceWithBox));
+  EXPECT_EQ(client_size().cy, 224 + 36);
+  key(item(kFindWhatBox), 'O', false, false, true);
+  EXPECT_FALSE(shown(kMatchCaseBox));
+  EXPECT_EQ(client_size().cy, 128 + 36);
+  EXPECT_EQ(GetFocus(), item(kOptionsHeader));
+  key(item(kOptionsHeader), 'R', false, false, true);
+  EXPECT_TRUE(shown(kReplaceWithBox));
+  EXPECT_EQ(GetFocus(), item(kFindWhatBox));
+  DWORD start = 0, end = 0;
+  SendMessageW(item(kFindWhatBox), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 4u);
+  key(item(kFindWhatBox), 'F', true);
+  EXPECT_FALSE(shown(kReplaceWithBox)) << "Ctrl+F inside the window shows the Find tab";
+}
+
+TEST_F(FindWindowTest, OptionsSummaryFollowsTheControls) {
+  EXPECT_EQ(options_summary(FindOptions{}), u"");
+  EXPECT_EQ(options_summary(FindOptions{SearchMode::Extended, false, true, true, true}), u"Extended \u00B7 Up")
+      << "the newline option counts only for regular expressions";
+  EXPECT_EQ(options_summary(FindOptions{SearchMode::RegularExpression, true, false, true, true}),
+            u"Regular expression \u00B7 . matches newline \u00B7 Match case \u00B7 No wrap around \u00B7 Up");
+
+  command(kCommandFind);
+  expand_options();
+  click(kRegularExpressionRadio);
+  click(kMatchCaseBox);
+  click(kWrapAroundBox);
+  EXPECT_EQ(options_summary(read_find_options(window())),
+            u"Regular expression \u00B7 Match case \u00B7 No wrap around");
+  const SearchRequest request = read_search_request(window());
+  EXPECT_EQ(request.mode, SearchMode::RegularExpression);
+  EXPECT_TRUE(request.match_case);
+  EXPECT_FALSE(request.wrap_around);
+}
+
+TEST_F(FindWindowTest, OpeningTakesAOneLineSelectionOrElseTheLastSearch) {
+  load(u"alpha beta\rgamma beta");
+  SearchRequest last;
+  last.find_text = u"b.ta";
+  last.mode = SearchMode::RegularExpression;
+  last.match_case = true;
+  state().search.last_search = last;
+
+  command(kCommandFind);
+  EXPECT_EQ(item_text(kFindWhatBox), u"b.ta") << "the last search fills an empty box";
+  EXPECT_TRUE(checked(kRegularExpressionRadio));
+  EXPECT_TRUE(checked(kMatchCaseBox));
+  EXPECT_TRUE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
+
+  key(item(kFindWhatBox), VK_ESCAPE);
+  EXPECT_FALSE(IsWindowVisible(window())) << "Escape hides";
+  EXPECT_EQ(GetFocus(), state().editor);
+
+  select(11, 16);
+  command(kCommandReplace);
+  EXPECT_EQ(item_text(kFindWhatBox), u"gamma") << "a one-line selection wins";
+  EXPECT_TRUE(shown(kReplaceWithBox));
+  SendMessageW(window(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(window()));
+
+  select(6, 13);
+  command(kCommandFind);
+  EXPECT_EQ(item_text(kFindWhatBox), u"gamma") << "a selection across a line break is not taken";
+  EXPECT_TRUE(checked(kRegularExpressionRadio)) << "options survive hiding";
+}
+
+TEST_F(FindWindowTest, UpAndDownInFindWhatBrowseTheHistory) {
+  load(u"one two");
+  command(kCommandFind);
+  const HWND box = item(kFindWhatBox);
+  for (const char16_t* search : {u"one", u"two"}) {
+    set_item_text(kFindWhatBox, search);
+    click(kFindNextButton);
+  }
+  set_item_text(kFindWhatBox, u"");
+  key(box, VK_UP);
+  EXPECT_EQ(item_text(kFindWhatBox), u"two");
+  DWORD start = 0, end = 0;
+  SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 3u) << "the caret goes to the end";
+  EXPECT_EQ(end, 3u);
+  key(box, VK_UP);
+  EXPECT_EQ(item_text(kFindWhatBox), u"one");
+  key(box, VK_UP);
+  EXPECT_EQ(item_text(kFindWhatBox), u"one") << "nothing older";
+  key(box, VK_DOWN);
+  EXPECT_EQ(item_text(kFindWhatBox), u"two");
+  key(box, VK_DOWN);
+  EXPECT_EQ(item_text(kFindWhatBox), u"") << "back to what was typed";
+  key(box, VK_DOWN);
+  EXPECT_EQ(item_text(kFindWhatBox), u"");
+  key(box, VK_UP, false, true);
+  EXPECT_EQ(item_text(kFindWhatBox), u"") << "Shift+Up is not a history key";
+}
+
+TEST_F(FindWindowTest, EnterF3AndEscapeThroughTheLoop) {
+  load(u"x.y x.y x.y");
+  command(kCommandFind);
+  const HWND box = item(kFindWhatBox);
+  set_item_text(kFindWhatBox, u"x.y");
+  key(box, VK_RETURN);
+  EXPECT_EQ(selection(), (Selection{0, 3})) << "Enter presses Find Next";
+  key(box, VK_F3);
+  EXPECT_EQ(selection(), (Selection{4, 7}));
+  key(box, VK_F3, false, true);
+  EXPECT_EQ(selection(), (Selection{0, 3})) << "Shift+F3 searches up";
+
+  key(box, VK_ESCAPE);
+  EXPECT_FALSE(IsWindowVisible(window()));
+  EXPECT_EQ(GetFocus(), state().editor);
+  key(state().editor, VK_F3);
+  EXPECT_EQ(selection(), (Selection{4, 7})) << "F3 repeats the last search after the window closed";
+  key(state().editor, VK_F3);
+  EXPECT_EQ(selection(), (Selection{8, 11}));
+  key(state().editor, VK_F3, false, true);
+  EXPECT_EQ(selection(), (Selection{4, 7}));
+  EXPECT_FALSE(IsWindowVisible(window())) << "the window stays hidden";
+
+  load(u"nothing here");
+  key(state().editor, VK_F3);
+  ASSERT_TRUE(state().transient_message.has_value()) << "with the window hidden the status bar says it";
+  EXPECT_EQ(*state().transient_message, u"Can't find \"x.y\"");
+}
+
+TEST_F(FindWindowTest, FindNextWithoutAnySearchOpensTheWindow) {
+  load(u"text");
+  command(kCommandFindPrevious);
+  ASSERT_NE(window(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(window()));
+  EXPECT_FALSE(shown(kReplaceWithBox));
+}
+
+TEST_F(FindWindowTest, ClosingTheMainWindowDestroysIt) {
+  command(kCommandFind);
+  const HWND find = window();
+  ASSERT_NE(find, nullptr);
+  request_exit(state());
+  pump(state(), 10);
+  EXPECT_FALSE(IsWindow(find));
+  EXPECT_EQ(find_replace_window(), nullptr);
+}
+
+TEST(FindLayout, ScalesAndPlacesInsideTheWorkArea) {
+  const FindTabRects tabs = find_tab_rects(30, 50, 144);
+  EXPECT_EQ(tabs.find.left, 24);
+  EXPECT_EQ(tabs.find.right, 24 + 30 + 24);
+  EXPECT_EQ(tabs.find.top, 12);
+  EXPECT_EQ(tabs.find.bottom, 60);
+  EXPECT_EQ(tabs.replace.left, tabs.find.right + 12);
+  EXPECT_EQ(tabs.replace.right - tabs.replace.left, 50 + 24);
+
+  const SIZE size = find_client_size(true, true, 144);
+  EXPECT_EQ(size.cx, 840);
+  EXPECT_EQ(size.cy, (284 + 36) * 3 / 2);
+  const RECT box = options_box_rect(false, true, 120);
+  EXPECT_EQ(box.top, 96 * 120 / 96);
+  EXPECT_EQ(box.bottom, 224 * 120 / 96);
+
+  FindPlacementInput input{{100, 200}, 900, 20, {580, 200}, {0, 0, 1280, 1000}, 96};
+  EXPECT_EQ(find_window_position(input).x, 100 + 900 - 580 - 8) << "against the editor's right edge";
+  EXPECT_EQ(find_window_position(input).y, 200 + 20 + 8) << "below the first line";
+  input.editor_origin = {900, 950};
+  EXPECT_EQ(find_window_position(input).x, 1280 - 580) << "kept inside the work area";
+  EXPECT_EQ(find_window_position(input).y, 1000 - 200);
+  input.work_area = {0, 0, 400, 100};
+  EXPECT_EQ(find_window_position(input).x, 0) << "the left edge wins when it cannot fit";
+  EXPECT_EQ(find_window_position(input).y, 0);
+}
+
+}  // namespace
+}  // namespace wrenfold::ui
