@@ -3,6 +3,7 @@
 // selection, the status line, the controls and the window's size.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <ole2.h>
 #include <richedit.h>
 
@@ -13,6 +14,7 @@
 
 #include "commands.h"
 #include "editor.h"
+#include "extended_escapes.h"
 #include "find_layout.h"
 #include "find_options.h"
 #include "find_paint.h"
@@ -433,6 +435,55 @@ TEST_F(FindWindowTest, ClosingTheMainWindowDestroysIt) {
   pump(state(), 10);
   EXPECT_FALSE(IsWindow(find));
   EXPECT_EQ(find_replace_window(), nullptr);
+}
+
+BOOL CALLBACK find_tooltip(HWND window, LPARAM found) {
+  wchar_t class_name[32] = {};
+  GetClassNameW(window, class_name, 32);
+  if (lstrcmpiW(class_name, TOOLTIPS_CLASSW) != 0 || GetWindow(window, GW_OWNER) != find_replace_window()) {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+TEST_F(FindWindowTest, ExtendedHelpTipAndControlColours) {
+  command(kCommandReplace);
+  HWND tooltip = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), find_tooltip, reinterpret_cast<LPARAM>(&tooltip));
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  EXPECT_EQ(SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0), 420);
+  std::u16string tip(kExtendedHelpText.size() + 1, u'\0');
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window();
+  tool.uId = reinterpret_cast<UINT_PTR>(item(kExtendedRadio));
+  tool.lpszText = reinterpret_cast<wchar_t*>(tip.data());
+  SendMessageW(tooltip, TTM_GETTEXTW, static_cast<WPARAM>(tip.size()), reinterpret_cast<LPARAM>(&tool));
+  tip.resize(tip.find(u'\0'));
+  EXPECT_EQ(tip, kExtendedHelpText) << "the tip on \"Extended\" is the escape help";
+
+  const ThemeColors& palette = current_palette();
+  const HDC dc = GetDC(window());
+  const auto text_colour = [&](UINT message, int id) {
+    SendMessageW(window(), message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item(id)));
+    return GetTextColor(dc);
+  };
+  EXPECT_EQ(text_colour(WM_CTLCOLORSTATIC, kFindStatusLine), palette.secondary_text);
+  EXPECT_EQ(text_colour(WM_CTLCOLORSTATIC, kSearchModeLabel), palette.secondary_text);
+  EXPECT_EQ(text_colour(WM_CTLCOLORSTATIC, kFindWhatLabel), palette.text);
+  EXPECT_EQ(text_colour(WM_CTLCOLORBTN, kDotMatchesNewlineBox), palette.disabled_text);
+  EXPECT_EQ(text_colour(WM_CTLCOLOREDIT, kReplaceWithBox), palette.text);
+  EXPECT_EQ(GetBkColor(dc), input_background(palette.is_dark));
+  ReleaseDC(window(), dc);
+
+  set_item_text(kFindWhatBox, u"absent");
+  click(kFindNextButton);
+  ASSERT_FALSE(status().empty());
+  set_item_text(kReplaceWithBox, u"x");
+  EXPECT_EQ(status(), u"") << "editing the replacement clears the status line";
+  EXPECT_EQ(SendMessageW(window(), DM_GETDEFID, 0, 0), 0x534B0014) << "Find Next is the default button";
 }
 
 TEST(FindLayout, ScalesAndPlacesInsideTheWorkArea) {
