@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -67,7 +68,8 @@ std::optional<std::u16string> usable_selection(MainWindowState& state) {
   range.chrg = {static_cast<LONG>(selection.start), static_cast<LONG>(selection.end)};
   range.lpstrText = reinterpret_cast<wchar_t*>(text.data());
   const LRESULT copied = SendMessageW(state.editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-  text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+  const LRESULT length = static_cast<LRESULT>(selection.end - selection.start);
+  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
   if (text.empty() || text.find(u'\r') != std::u16string::npos) return std::nullopt;
   return text;
 }
@@ -80,6 +82,7 @@ POINT first_position(MainWindowState& state, HWND window, unsigned dpi) {
   GetClientRect(state.editor, &editor_client);
   int line_height = 0;
   {
+    // The gutter's font is the editor's face at the editor's zoomed size.
     WindowDc dc(state.editor);
     const SelectedObject font(dc.get(), state.gutter_font ? static_cast<HGDIOBJ>(state.gutter_font.get())
                                                           : static_cast<HGDIOBJ>(ui_font(dpi, false, 0)));
@@ -232,10 +235,15 @@ LRESULT control_colors_of(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 }
 
 LRESULT CALLBACK find_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  MainWindowState* state = find_main_window_state();
-  if (!t_find_window || t_find_window->window != window || state == nullptr) {
+  if (!t_find_window || t_find_window->window != window) return DefWindowProcW(window, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    // Whatever happened to the main window's state, the next opening builds a new window.
+    t_find_window.reset();
+    set_find_window_keyboard(FindWindowKeyboard{});
     return DefWindowProcW(window, message, wparam, lparam);
   }
+  MainWindowState* state = find_main_window_state();
+  if (state == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   FindWindowState& find = *t_find_window;
   switch (message) {
     case WM_COMMAND:
@@ -268,10 +276,6 @@ LRESULT CALLBACK find_window_procedure(HWND window, UINT message, WPARAM wparam,
       InvalidateRect(window, nullptr, FALSE);
       return result;
     }
-    case WM_NCDESTROY:
-      t_find_window.reset();
-      set_find_window_keyboard(FindWindowKeyboard{});
-      break;
     default:
       break;
   }
