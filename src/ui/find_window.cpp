@@ -41,6 +41,8 @@ struct FindWindowState {
   bool options_expanded = false;
   FindTabRects tabs = {};
   RECT options_box = {};
+  unsigned dpi = 96;  // the window's own, kept up to date by WM_DPICHANGED
+  HWND tooltip = nullptr;
 };
 
 thread_local std::optional<FindWindowState> t_find_window;
@@ -74,6 +76,17 @@ std::optional<std::u16string> usable_selection(MainWindowState& state) {
   return text;
 }
 
+// Font and margins of every control, and the tip's width, for `dpi`.
+void set_control_metrics(const FindWindowState& find, unsigned dpi) {
+  for (const FindControlSpec& control : find_control_specs()) {
+    SendDlgItemMessageW(find.window, control.id, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(dpi, false, 0)), FALSE);
+  }
+  const LPARAM margins = MAKELPARAM(dpi / 24, dpi / 24);
+  SendDlgItemMessageW(find.window, kFindWhatBox, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+  SendDlgItemMessageW(find.window, kReplaceWithBox, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+  if (find.tooltip != nullptr) SendMessageW(find.tooltip, TTM_SETMAXTIPWIDTH, 0, scale_to_dpi(kTooltipWidth, dpi));
+}
+
 // Near the top of the editor, just below its first line of text, inside the work area.
 POINT first_position(MainWindowState& state, HWND window, unsigned dpi) {
   POINT origin = {0, 0};
@@ -104,7 +117,7 @@ POINT first_position(MainWindowState& state, HWND window, unsigned dpi) {
 // places it next to the editor when `place`.
 void lay_out(MainWindowState& state, FindWindowState& find, bool place) {
   const HWND window = find.window;
-  const unsigned dpi = window_dpi(window);
+  const unsigned dpi = find.dpi;
   for (const FindControlSpec& control : find_control_specs()) {
     const HWND handle = GetDlgItem(window, control.id);
     const RECT rect = find_control_rect(control, find.replace_mode, find.options_expanded, dpi);
@@ -224,7 +237,7 @@ void paint(FindWindowState& find) {
   input.hide_accelerators = (SendMessageW(find.window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
   input.tabs = find.tabs;
   input.options_box = find.options_box;
-  input.dpi = window_dpi(find.window);
+  input.dpi = find.dpi;
   paint_find_window(buffer.dc(), RECT{0, 0, buffer.width(), buffer.height()}, input, current_palette());
 }
 
@@ -266,11 +279,20 @@ LRESULT CALLBACK find_window_procedure(HWND window, UINT message, WPARAM wparam,
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       if (item->CtlID != kOptionsHeader) break;
       draw_options_header(*item, options_summary(read_find_options(window)), find.options_expanded,
-                          window_dpi(window), current_palette());
+                          find.dpi, current_palette());
       return TRUE;
     }
     case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN: case WM_CTLCOLORSTATIC:
       return control_colors_of(window, message, wparam, lparam);
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: new fonts and sizes, at the place the system suggests.
+      find.dpi = std::max<unsigned>(LOWORD(wparam), 1);
+      set_control_metrics(find, find.dpi);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      lay_out(*state, find, false);
+      return 0;
+    }
     case WM_UPDATEUISTATE: {
       const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
       InvalidateRect(window, nullptr, FALSE);
@@ -313,11 +335,11 @@ LRESULT CALLBACK find_what_subclass(HWND box, UINT message, WPARAM wparam, LPARA
   return DefSubclassProc(box, message, wparam, lparam);
 }
 
-void add_extended_tooltip(HWND window, unsigned dpi) {
+HWND add_extended_tooltip(HWND window) {
   const HWND tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
                                        nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (tooltip == nullptr) return;
+  if (tooltip == nullptr) return nullptr;
   // The tooltip keeps its own copy of the text.
   std::u16string help(kExtendedHelpText);
   TTTOOLINFOW tool = {};
@@ -327,8 +349,8 @@ void add_extended_tooltip(HWND window, unsigned dpi) {
   tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, kExtendedRadio));
   tool.lpszText = reinterpret_cast<wchar_t*>(help.data());
   SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, scale_to_dpi(kTooltipWidth, dpi));
   SendMessageW(tooltip, TTM_SETDELAYTIME, TTDT_AUTOPOP, kTooltipShowMs);
+  return tooltip;
 }
 
 FindWindowState* current_find_window() { return t_find_window ? &*t_find_window : nullptr; }
@@ -387,11 +409,10 @@ FindWindowState* create_find_window(MainWindowState& state) {
                    static_cast<unsigned>(control.y_find), static_cast<unsigned>(control.width),
                    static_cast<unsigned>(control.height), control.id);
   }
-  const LPARAM margins = MAKELPARAM(dpi / 24, dpi / 24);
-  SendDlgItemMessageW(window, kFindWhatBox, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
-  SendDlgItemMessageW(window, kReplaceWithBox, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+  find.dpi = dpi;
+  find.tooltip = add_extended_tooltip(window);
+  set_control_metrics(find, dpi);
   show_find_options(window, FindOptions{});
-  add_extended_tooltip(window, dpi);
   SetWindowSubclass(GetDlgItem(window, kFindWhatBox), find_what_subclass, kFindWhatSubclassId, 0);
   theme_dialog_window(window);
 

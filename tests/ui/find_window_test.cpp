@@ -19,6 +19,7 @@
 #include "find_options.h"
 #include "find_paint.h"
 #include "find_window.h"
+#include "form.h"
 #include "main_window.h"
 #include "main_window_state.h"
 #include "message_loop.h"
@@ -308,6 +309,37 @@ TEST_F(FindWindowTest, TabsAndOptionsPanelSizeTheWindow) {
   EXPECT_EQ(end, 4u);
   key(item(kFindWhatBox), 'F', true);
   EXPECT_FALSE(shown(kReplaceWithBox)) << "Ctrl+F inside the window shows the Find tab";
+}
+
+// The window's outer size for a client area at 144 DPI, as the system frames it at that scale.
+SIZE frame_size_at_144(int client_width, int client_height) {
+  RECT frame = {0, 0, client_width, client_height};
+  AdjustWindowRectExForDpi(&frame, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE,
+                           WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, 144);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+TEST_F(FindWindowTest, AnotherMonitorScaleResizesEverything) {
+  command(kCommandFind);
+  RECT suggested = {40, 50, 0, 0};
+  SendMessageW(window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  RECT frame = {};
+  GetWindowRect(window(), &frame);
+  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.top, 50);
+  // Wine keeps drawing the frame at 96 DPI, so the outer size is what can be compared.
+  const SIZE collapsed = frame_size_at_144(840, (128 + 36) * 3 / 2);
+  EXPECT_EQ(frame.right - frame.left, collapsed.cx);
+  EXPECT_EQ(frame.bottom - frame.top, collapsed.cy);
+  RECT box = {};
+  GetWindowRect(item(kFindWhatBox), &box);
+  EXPECT_EQ(box.right - box.left, 444);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(item(kFindWhatBox), WM_GETFONT, 0, 0)), ui_font(144, false, 0));
+
+  // Later layouts keep the new scale.
+  click(kOptionsHeader);
+  GetWindowRect(window(), &frame);
+  EXPECT_EQ(frame.bottom - frame.top, frame_size_at_144(840, (224 + 36) * 3 / 2).cy);
 }
 
 TEST_F(FindWindowTest, OptionsSummaryFollowsTheControls) {
