@@ -23,7 +23,7 @@ constexpr int kBottomMargin = 36;
 
 using Shown = FindControlShown;
 
-constexpr FindControlSpec kControls[] = {
+constexpr FindControlDefinition kControls[] = {
     {kFindWhatLabel, L"STATIC", L"Find what:", SS_NOPREFIX, 16, 56, 56, 96, 20, Shown::Always},
     {kFindWhatBox, L"EDIT", L"", kEditBoxStyle, 116, 52, 52, 296, 24, Shown::Always},
     {kReplaceWithLabel, L"STATIC", L"Replace with:", SS_NOPREFIX, 16, 88, 88, 96, 20, Shown::ReplaceTab},
@@ -64,9 +64,9 @@ RECT scaled_rect(int left, int top, int right, int bottom, unsigned dpi) {
 
 }  // namespace
 
-std::span<const FindControlSpec> find_control_specs() { return kControls; }
+std::span<const FindControlDefinition> find_control_definitions() { return kControls; }
 
-bool find_control_shown(const FindControlSpec& control, bool replace_mode, bool options_expanded) {
+bool find_control_shown(const FindControlDefinition& control, bool replace_mode, bool options_expanded) {
   switch (control.shown) {
     case Shown::Always: return true;
     case Shown::ReplaceTab: return replace_mode;
@@ -75,7 +75,7 @@ bool find_control_shown(const FindControlSpec& control, bool replace_mode, bool 
   return true;
 }
 
-RECT find_control_rect(const FindControlSpec& control, bool replace_mode, bool options_expanded,
+RECT find_control_rect(const FindControlDefinition& control, bool replace_mode, bool options_expanded,
                        unsigned dpi) {
   const int y = control.id == kFindStatusLine ? options_box_bottom(replace_mode, options_expanded) + kStatusLineGap
                 : replace_mode                ? control.y_replace

@@ -18,7 +18,7 @@ enum class FindControlShown : std::uint8_t {
 
 // One child control; y_replace is its y on the Replace tab (the same as y_find for controls
 // that never move). The status line's y is computed from the options box.
-struct FindControlSpec {
+struct FindControlDefinition {
   std::uint16_t id;
   const wchar_t* class_name;
   const wchar_t* text;
@@ -31,13 +31,13 @@ struct FindControlSpec {
   FindControlShown shown;
 };
 
-std::span<const FindControlSpec> find_control_specs();
+std::span<const FindControlDefinition> find_control_definitions();
 
 // Whether the control shows on the tab with the options open or closed.
-bool find_control_shown(const FindControlSpec& control, bool replace_mode, bool options_expanded);
+bool find_control_shown(const FindControlDefinition& control, bool replace_mode, bool options_expanded);
 
 // The control's rectangle in pixels at `dpi`.
-RECT find_control_rect(const FindControlSpec& control, bool replace_mode, bool options_expanded,
+RECT find_control_rect(const FindControlDefinition& control, bool replace_mode, bool options_expanded,
                        unsigned dpi);
 
 // The outlined options box in pixels at `dpi`: from the header's top to `bottom`.

@@ -78,7 +78,7 @@ std::optional<std::u16string> usable_selection(MainWindowState& state) {
 
 // Font and margins of every control, and the tip's width, for `dpi`.
 void set_control_metrics(const FindWindowState& find, unsigned dpi) {
-  for (const FindControlSpec& control : find_control_specs()) {
+  for (const FindControlDefinition& control : find_control_definitions()) {
     SendDlgItemMessageW(find.window, control.id, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(dpi, false, 0)), FALSE);
   }
   const LPARAM margins = MAKELPARAM(dpi / 24, dpi / 24);
@@ -118,7 +118,7 @@ POINT first_position(MainWindowState& state, HWND window, unsigned dpi) {
 void lay_out(MainWindowState& state, FindWindowState& find, bool place) {
   const HWND window = find.window;
   const unsigned dpi = find.dpi;
-  for (const FindControlSpec& control : find_control_specs()) {
+  for (const FindControlDefinition& control : find_control_definitions()) {
     const HWND handle = GetDlgItem(window, control.id);
     const RECT rect = find_control_rect(control, find.replace_mode, find.options_expanded, dpi);
     SetWindowPos(handle, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
@@ -404,7 +404,7 @@ FindWindowState* create_find_window(MainWindowState& state) {
   }
   FindWindowState& find = *t_find_window;
   find.window = window;
-  for (const FindControlSpec& control : find_control_specs()) {
+  for (const FindControlDefinition& control : find_control_definitions()) {
     create_control(window, dpi, control.class_name, control.text, control.style, static_cast<unsigned>(control.x),
                    static_cast<unsigned>(control.y_find), static_cast<unsigned>(control.width),
                    static_cast<unsigned>(control.height), control.id);
