@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 #include <richedit.h>
 
 #include <gtest/gtest.h>
@@ -21,10 +20,9 @@
 #include "find_window.h"
 #include "form.h"
 #include "main_window.h"
+#include "main_window_fixture.h"
 #include "main_window_state.h"
 #include "message_loop.h"
-#include "settings.h"
-#include "startup.h"
 #include "theme.h"
 #include "pump.h"
 
@@ -32,12 +30,6 @@ namespace wrenfold::ui {
 namespace {
 
 using testing::pump;
-
-std::u16string temp_folder() {
-  wchar_t buffer[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, buffer);
-  return reinterpret_cast<const char16_t*>(buffer);
-}
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -61,39 +53,14 @@ std::ostream& operator<<(std::ostream& out, const Selection& selection) {
   return out << '[' << selection.start << ", " << selection.end << ')';
 }
 
-class FindWindowTest : public ::testing::Test {
+class FindWindowTest : public testing::MainWindowTest {
  protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    settings_path_ = temp_folder() + u"wrenfold-find-test-settings.json";
-    DeleteFileW(wide(settings_path_));
-    AppSettings settings;
-    settings.check_for_updates = false;
-    ASSERT_TRUE(save_settings(settings_path_, settings).ok());
-    StartOptions options;
-    options.settings_path = settings_path_;
-    options.command_line = u"ui_tests.exe";
-    state_ = &start_main_window(GetModuleHandleW(nullptr), options);
-    pump(*state_, 50);
-  }
-
   void TearDown() override {
     set_modifiers(false, false, false);
-    if (MainWindowState* state = find_main_window_state(); state != nullptr) {
-      state->modified = false;
-      if (IsWindow(state->main_window)) DestroyWindow(state->main_window);
-      MSG message;
-      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      }
-      remove_main_window_state();
-    }
+    MainWindowTest::TearDown();
     // Other tests in this process register a stand-in class of the same name.
     UnregisterClassW(kFindWindowClass, GetModuleHandleW(nullptr));
-    DeleteFileW(wide(settings_path_));
-    OleUninitialize();
   }
-
-  MainWindowState& state() { return *state_; }
 
   void load(std::u16string text) {
     replace_all_text(*state_, std::move(text));
@@ -153,8 +120,6 @@ class FindWindowTest : public ::testing::Test {
     ASSERT_TRUE(shown(kMatchCaseBox));
   }
 
-  std::u16string settings_path_;
-  MainWindowState* state_ = nullptr;
 };
 
 TEST_F(FindWindowTest, FindNextWrapsBothWaysAndSaysWhatItCannotFind) {
