@@ -59,13 +59,4 @@ SearchRequest read_search_request(HWND window) {
   return request;
 }
 
-std::u16string control_text(HWND window, int id) {
-  const HWND control = GetDlgItem(window, id);
-  const int length = GetWindowTextLengthW(control);
-  std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-  const int copied = GetWindowTextW(control, reinterpret_cast<wchar_t*>(text.data()), length + 1);
-  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-  return text;
-}
-
 }  // namespace wrenfold::ui

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "form.h"
+
 #include "search_request.h"
 
 namespace wrenfold::ui {
@@ -53,7 +55,5 @@ void show_find_options(HWND window, const FindOptions& options);
 // The request the buttons send: the "Find what:" text with the options.
 SearchRequest read_search_request(HWND window);
 
-// The text of a child control.
-std::u16string control_text(HWND window, int id);
 
 }  // namespace wrenfold::ui

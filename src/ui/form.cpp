@@ -190,6 +190,16 @@ LRESULT erase_dialog_background(HWND window, HDC dc) {
   return 1;
 }
 
+std::u16string window_text(HWND control) {
+  const int length = GetWindowTextLengthW(control);
+  std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+  const int copied = GetWindowTextW(control, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+std::u16string control_text(HWND window, int id) { return window_text(GetDlgItem(window, id)); }
+
 void run_modal_loop(HWND window, const bool& done) {
   MSG message;
   while (IsWindow(window) && !done) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace wrenfold::ui {
@@ -18,6 +19,10 @@ int scale_to_dpi(unsigned value, unsigned dpi);
 HWND create_control(HWND parent, unsigned dpi, const wchar_t* class_name, const wchar_t* text,
                     DWORD style, unsigned x, unsigned y, unsigned width, unsigned height,
                     std::uint16_t id);
+
+// The text of a control, or of the child `id` of `window`.
+std::u16string window_text(HWND control);
+std::u16string control_text(HWND window, int id);
 
 // The system's message font at `dpi`, semibold when `bold`, `extra_points` larger. Cached per
 // thread and per key; callers never delete it.

@@ -34,13 +34,6 @@ struct GoToState {
 
 thread_local GoToState* t_go_to = nullptr;
 
-std::u16string window_text(HWND window) {
-  std::u16string text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, u'\0');
-  text.resize(static_cast<std::size_t>(
-      GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), static_cast<int>(text.size()))));
-  return text;
-}
-
 void accept_entry(GoToState& go_to) {
   const std::optional<std::uint64_t> line = parse_line_number(window_text(go_to.entry));
   if (line && line_start(*go_to.text, *line)) {

@@ -333,7 +333,12 @@ void open_settings(HWND owner, bool for_updates) {
   ShowWindow(page.window, SW_SHOW);
   run_modal_loop(page.window, page.close);
   EnableWindow(owner, TRUE);
-  if (IsWindow(page.window)) DestroyWindow(page.window);
+  if (IsWindow(page.window)) {
+    // Some link controls delete the font they hold when they are destroyed; the shared UI
+    // font must not go with it.
+    SendMessageW(control(kLink), WM_SETFONT, 0, FALSE);
+    DestroyWindow(page.window);
+  }
   SetActiveWindow(owner);
   t_page = nullptr;
   SetFocus(state.editor);
