@@ -31,24 +31,25 @@ std::string stack_trace() {
   const USHORT count = CaptureStackBackTrace(1, 62, frames, nullptr);
   std::string trace;
   for (USHORT i = 0; i < count; ++i) {
+    const auto address = reinterpret_cast<std::uintptr_t>(frames[i]);
     HMODULE module = nullptr;
-    std::string place = "?";
-    std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(frames[i]);
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<LPCWSTR>(frames[i]), &module)) {
-      wchar_t path[MAX_PATH] = {};
-      GetModuleFileNameW(module, path, MAX_PATH);
-      const wchar_t* name = path;
-      for (const wchar_t* p = path; *p != L'\0'; ++p) {
-        if (*p == L'\\' || *p == L'/') name = p + 1;
-      }
-      place = utf8_of(name);
-      offset -= reinterpret_cast<std::uintptr_t>(module);
+    // Past the thread's first frame the walk can return garbage; the trace ends there.
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(frames[i]), &module) ||
+        address < reinterpret_cast<std::uintptr_t>(module)) {
+      break;
+    }
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    const wchar_t* name = path;
+    for (const wchar_t* p = path; *p != L'\0'; ++p) {
+      if (*p == L'\\' || *p == L'/') name = p + 1;
     }
     char hex[24] = {};
-    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(offset));
+    std::snprintf(hex, sizeof hex, "%llx",
+                  static_cast<unsigned long long>(address - reinterpret_cast<std::uintptr_t>(module)));
     if (!trace.empty()) trace += '\n';
-    trace += "  " + std::to_string(i) + ": " + place + "+0x" + hex;
+    trace += "  " + std::to_string(i) + ": " + utf8_of(name) + "+0x" + hex;
   }
   return trace;
 }
