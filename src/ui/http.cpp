@@ -70,6 +70,34 @@ std::u16string system_error_text(DWORD code) {
   return text.empty() ? u"system error " + decimal(code) : text;
 }
 
+// Some WinHTTP implementations refuse the 64-bit number query; the header's text then
+// gives the same number.
+std::optional<std::uint64_t> content_length(HINTERNET request) {
+  std::uint64_t length = 0;
+  DWORD length_size = sizeof length;
+  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER64,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &length, &length_size,
+                          WINHTTP_NO_HEADER_INDEX)) {
+    return length;
+  }
+  wchar_t text[32];
+  DWORD text_size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                           text, &text_size, WINHTTP_NO_HEADER_INDEX)) {
+    return std::nullopt;
+  }
+  const std::u16string_view digits =
+      utf::trim_white_space(std::u16string_view(reinterpret_cast<const char16_t*>(text),
+                                                text_size / sizeof(wchar_t)));
+  if (digits.empty() || digits.size() > 19) return std::nullopt;
+  length = 0;
+  for (char16_t digit : digits) {
+    if (digit < u'0' || digit > u'9') return std::nullopt;
+    length = length * 10 + static_cast<std::uint64_t>(digit - u'0');
+  }
+  return length;
+}
+
 Result<OpenRequest> open_request(std::u16string_view user_agent, std::u16string_view url) {
   const std::u16string url_text(url);
   wchar_t host[kHostNameLength];
@@ -119,14 +147,7 @@ Result<OpenRequest> open_request(std::u16string_view user_agent, std::u16string_
     return winhttp_error();
   }
   if (status != 200) return Error{u"the server answered " + decimal(status)};
-  std::uint64_t length = 0;
-  DWORD length_size = sizeof length;
-  if (WinHttpQueryHeaders(opened.request.get(),
-                          WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER64,
-                          WINHTTP_HEADER_NAME_BY_INDEX, &length, &length_size,
-                          WINHTTP_NO_HEADER_INDEX)) {
-    opened.content_length = length;
-  }
+  opened.content_length = content_length(opened.request.get());
   return opened;
 }
 
