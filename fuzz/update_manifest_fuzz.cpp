@@ -6,7 +6,7 @@
 
 #include "base64.h"
 #include "updates.h"
-#include "utf.h"
+#include "white_space.h"
 
 using namespace wrenfold;
 
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   }
   if (const std::optional<std::vector<std::uint8_t>> decoded = decode_base64(text)) {
-    const std::u16string_view trimmed = utf::trim_white_space(text);
+    const std::u16string_view trimmed = trim_white_space(text);
     const std::size_t padding = trimmed.ends_with(u"==") ? 2 : trimmed.ends_with(u"=") ? 1 : 0;
     if (decoded->size() != trimmed.size() / 4 * 3 - padding) std::abort();
   }

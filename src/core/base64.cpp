@@ -1,6 +1,6 @@
 #include "base64.h"
 
-#include "utf.h"
+#include "white_space.h"
 
 namespace wrenfold {
 namespace {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "main_window.h"
+#include "system_text.h"
 #include "white_space.h"
 
 namespace wrenfold::ui {
@@ -61,14 +62,7 @@ struct OpenRequest {
 
 Error winhttp_error() { return Error{winhttp_error_text()}; }
 
-std::u16string system_error_text(DWORD code) {
-  wchar_t buffer[512];
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                     buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
-  const std::u16string text(trim_white_space(core_text(buffer, length)));
-  return text.empty() ? u"system error " + decimal(code) : text;
-}
+std::u16string write_error_text(DWORD code) { return system_error_text(HRESULT_FROM_WIN32(code)); }
 
 // Some WinHTTP implementations refuse the 64-bit number query; the header's text then
 // gives the same number.
@@ -87,7 +81,7 @@ std::optional<std::uint64_t> content_length(HINTERNET request) {
     return std::nullopt;
   }
   const std::u16string_view digits =
-      utf::trim_white_space(std::u16string_view(reinterpret_cast<const char16_t*>(text),
+      trim_white_space(std::u16string_view(reinterpret_cast<const char16_t*>(text),
                                                 text_size / sizeof(wchar_t)));
   if (digits.empty() || digits.size() > 19) return std::nullopt;
   length = 0;
@@ -214,17 +208,17 @@ Result<void> http_download_to_file(std::u16string_view user_agent, std::u16strin
         DWORD written = 0;
         if (!WriteFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &written,
                        nullptr)) {
-          return Error{system_error_text(GetLastError())};
+          return Error{write_error_text(GetLastError())};
         }
-        if (written != chunk.size()) return Error{system_error_text(ERROR_DISK_FULL)};
+        if (written != chunk.size()) return Error{write_error_text(ERROR_DISK_FULL)};
         if (total > 0 && progress) {
           progress(static_cast<double>(received) / static_cast<double>(total));
         }
         return {};
       });
   if (!read) return read;
-  if (!FlushFileBuffers(file.get())) return Error{system_error_text(GetLastError())};
-  if (!CloseHandle(file.release())) return Error{system_error_text(GetLastError())};
+  if (!FlushFileBuffers(file.get())) return Error{write_error_text(GetLastError())};
+  if (!CloseHandle(file.release())) return Error{write_error_text(GetLastError())};
   return {};
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "main_window.h"
-#include "utf.h"
+#include "white_space.h"
 #include "update_server.h"
 
 namespace wrenfold::ui {
@@ -112,7 +112,7 @@ TEST(HttpClient, UnresolvableHostGivesTheSystemText) {
   ASSERT_FALSE(body.ok());
   const std::u16string& message = body.error().message;
   EXPECT_FALSE(message.empty());
-  EXPECT_EQ(message, std::u16string(utf::trim_white_space(message)));
+  EXPECT_EQ(message, std::u16string(trim_white_space(message)));
   std::cout << "unresolvable host: " << narrow(message) << "\n";
 }
 
@@ -122,7 +122,7 @@ TEST(HttpClient, ErrorTextFallsBackToTheNumber) {
   // WinHTTP's own texts come from its module and arrive without the trailing line break.
   SetLastError(ERROR_WINHTTP_NAME_NOT_RESOLVED);
   const std::u16string resolved = winhttp_error_text();
-  EXPECT_EQ(resolved, std::u16string(utf::trim_white_space(resolved)));
+  EXPECT_EQ(resolved, std::u16string(trim_white_space(resolved)));
   EXPECT_FALSE(resolved.empty());
 }
 
@@ -175,7 +175,7 @@ TEST(HttpDownload, WriteFailureGivesTheSystemText) {
       http_download_to_file(kUpdateUserAgent, server + u"/sized/1000", std::move(file), {});
   ASSERT_FALSE(result.ok());
   EXPECT_FALSE(result.error().message.empty());
-  EXPECT_EQ(result.error().message, std::u16string(utf::trim_white_space(result.error().message)));
+  EXPECT_EQ(result.error().message, std::u16string(trim_white_space(result.error().message)));
   DeleteFileW(path.c_str());
 }
 
