@@ -9,6 +9,7 @@
 
 #include "base64.h"
 #include "platform.h"
+#include "timestamp.h"
 #include "utf.h"
 #include "version.h"
 
@@ -252,6 +253,14 @@ Result<UpdateManifest> parse_update_manifest(std::span<const std::uint8_t> bytes
   if (!root.is_object()) return manifest_error("the update information isn't a JSON object");
   return read_manifest(member(root, "version"), member(root, "released"), member(root, "notes"),
                        member(root, "downloads"));
+}
+
+bool update_check_due(const std::optional<std::u16string>& last_check, std::int64_t now) {
+  constexpr std::uint64_t kSecondsPerDay = 86'400;
+  if (!last_check) return true;
+  const std::optional<std::int64_t> last = parse_rfc3339(*last_check);
+  if (!last) return true;
+  return static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(*last) >= kSecondsPerDay;
 }
 
 UpdateCheckResult evaluate_update(std::span<const std::uint8_t> manifest_bytes,

@@ -83,6 +83,10 @@ bool verify_update_signature(std::span<const std::uint8_t> manifest,
 // parser's message. Unknown members are ignored; a member given twice is an error.
 Result<UpdateManifest> parse_update_manifest(std::span<const std::uint8_t> bytes);
 
+// Whether an automatic check is due: never checked, an unreadable time, or at least a day
+// since that time. A time in the future counts as due, so a clock set back can't stop checks.
+bool update_check_due(const std::optional<std::u16string>& last_check, std::int64_t now);
+
 // The check's verdict on the fetched manifest and signature: the signature first, then the
 // manifest, the version and the download for `architecture_key`.
 UpdateCheckResult evaluate_update(std::span<const std::uint8_t> manifest,

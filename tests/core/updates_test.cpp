@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "timestamp.h"
 #include "update_fixtures.h"
 
 namespace wrenfold {
@@ -313,6 +314,28 @@ TEST(UpdateCheck, ExplainsEveryFailure) {
         evaluate_update(manifest_of(name), signature_of(name), kOtherPublicKey, u"x64");
     EXPECT_EQ(result.outcome, UpdateCheckOutcome::Failed);
     EXPECT_EQ(result.message, kUpdateNotSignedMessage) << name;
+  }
+}
+
+TEST(UpdateSchedule, ChecksAtMostOnceADay) {
+  const std::int64_t now = *parse_rfc3339(u"2026-12-07T12:00:00Z");
+  const std::vector<std::pair<std::optional<std::u16string>, bool>> cases = {
+      {std::nullopt, true},
+      {u"", true},
+      {u"yesterday", true},
+      {u"2026-12-06T13:00:00+00:00", false},  // 23 hours ago
+      {u"2026-12-06T12:00:01+00:00", false},
+      {u"2026-12-06T12:00:00+00:00", true},   // 24 hours ago
+      {u"2026-12-01T12:00:00Z", true},
+      {u"2026-12-07T14:00:00+02:00", false},  // noon UTC: just now
+      {u"2026-12-07T10:00:00+02:00", false},  // eight o'clock UTC
+      {u"2026-12-06T14:00:00+02:00", true},   // exactly a day in UTC
+      {u"2026-12-07T12:00:01Z", true},        // in the future
+      {u"2027-01-01T00:00:00Z", true},
+      {u"2026-02-30T12:00:00Z", true},        // no such day
+  };
+  for (const auto& [last, due] : cases) {
+    EXPECT_EQ(update_check_due(last, now), due) << (last ? narrow(*last) : "absent");
   }
 }
 
