@@ -42,6 +42,9 @@ std::optional<std::vector<std::uint8_t>> decode_base64(std::u16string_view text)
       bits &= (1u << bit_count) - 1;
     }
   }
+  // Bits left over in the last character must be zero, so that each byte string has exactly
+  // one spelling.
+  if (bits != 0) return std::nullopt;
   return bytes;
 }
 

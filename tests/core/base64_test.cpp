@@ -41,6 +41,8 @@ TEST(Base64, RefusesAnythingElse) {
       u"Zm9v\nYmFy", // a line break inside
       u"Zm9v YmFy",
       u"Zm-_",       // the URL-safe alphabet
+      u"Zh==",       // bits beyond the data
+      u"Zm9=",
       u"Zm9\u00E9",
       std::u16string_view(u"Zm9\0", 4),
   };
