@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include <array>
-#include <functional>
 #include <thread>
 
 #include "dialogs.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "settings_change.h"
+#include "settings_page.h"
 #include "statusbar.h"
 #include "timestamp.h"
 #include "update_check.h"
@@ -21,13 +22,7 @@ constexpr UINT kConsentDelayMs = 2000;
 constexpr int kCheckAutomatically = IDYES;  // 6
 constexpr int kDontCheck = IDNO;            // 7
 
-// Changes the working copy and the file alike, on top of what other windows saved since.
-void change_settings(MainWindowState& state, const std::function<void(AppSettings&)>& change) {
-  change(*state.settings.use());
-  AppSettings stored = load_settings(state.settings_path);
-  change(stored);
-  save_settings(state.settings_path, stored);
-}
+std::u16string maker_domain() { return reinterpret_cast<const char16_t*>(kMakerDomain); }
 
 bool is_newer_version(std::u16string_view text) {
   const std::optional<Version> version = parse_version(text);
@@ -72,11 +67,12 @@ void ask_update_consent(MainWindowState& state) {
       MessageButton{kDontCheck, u"Don't check"}};
   const int answer = show_message(
       u"Check for updates?",
-      u"Wrenfold can check wrenfold.example for a newer version, at most once a day. Nothing is "
-      u"installed without asking.\n\nYou can change this later in Settings.",
+      u"Wrenfold can check " + maker_domain() +
+          u" for a newer version, at most once a day. Nothing is installed without asking.\n\n"
+          u"You can change this later in Settings.",
       buttons, kCheckAutomatically, kDontCheck);
   const bool automatically = answer == kCheckAutomatically;
-  change_settings(state, [automatically](AppSettings& settings) {
+  store_settings_change(state, [automatically](AppSettings& settings) {
     settings.check_for_updates = automatically;
   });
   if (automatically) start_update_check(state);
@@ -86,19 +82,25 @@ void start_update_check(MainWindowState& state) {
   std::thread(run_update_check, state.main_window).detach();
 }
 
+void check_for_updates_now() {
+  show_update_check_running();
+  start_update_check(main_window_state());
+}
+
 void on_update_check_result(MainWindowState& state, std::unique_ptr<UpdateCheckResult> result) {
   if (!result) return;
   if (result->outcome != UpdateCheckOutcome::Failed) {
     const std::u16string checked = format_utc_timestamp(unix_seconds_now());
     std::optional<std::u16string> offered;
     if (result->outcome == UpdateCheckOutcome::Available) offered = result->version;
-    change_settings(state, [&](AppSettings& settings) {
+    store_settings_change(state, [&](AppSettings& settings) {
       settings.last_update_check = checked;
       settings.available_update = offered;
     });
     show_available_update(state, offered);
   }
   state.last_update_check_result = std::move(*result);
+  refresh_update_area(*state.last_update_check_result);
 }
 
 }  // namespace wrenfold::ui

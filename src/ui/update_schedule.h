@@ -23,6 +23,9 @@ void ask_update_consent(MainWindowState& state);
 // A new detached worker that runs the check and posts its result to the main window.
 void start_update_check(MainWindowState& state);
 
+// The Settings window's "Check for updates": runs whatever the settings say.
+void check_for_updates_now();
+
 // kMessageUpdateCheckResult: stores what a successful check found and shows it.
 void on_update_check_result(MainWindowState& state, std::unique_ptr<UpdateCheckResult> result);
 

@@ -13,8 +13,10 @@
 #include "dialogs.h"
 #include "main_window.h"
 #include "main_window_state.h"
+#include "modal_script.h"
 #include "pump.h"
 #include "settings.h"
+#include "settings_page.h"
 #include "startup.h"
 #include "statusbar.h"
 #include "timestamp.h"
@@ -235,6 +237,94 @@ TEST_F(UpdateScheduleTest, StartKeepsANewerOfferAndForgetsAnInstalledOne) {
     TearDown();
     SetUp();
   }
+}
+
+std::wstring text_of(HWND window, int id) {
+  wchar_t text[256] = {};
+  GetDlgItemTextW(window, id, text, 256);
+  return text;
+}
+
+int client_top(HWND window, int id) {
+  RECT rect;
+  GetWindowRect(GetDlgItem(window, id), &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return rect.top;
+}
+
+int client_height(HWND window) {
+  RECT rect;
+  GetClientRect(window, &rect);
+  return rect.bottom;
+}
+
+TEST_F(UpdateScheduleTest, SettingsOpenedForUpdatesChecksAtOnce) {
+  AppSettings settings;
+  settings.check_for_updates = false;
+  MainWindowState& state = start(settings);
+  testing::ModalScript script(L"WrenfoldSettings");
+  const auto wait_for_the_check = [&script] {
+    // The check against the closed port fails within moments.
+    for (int tick = 0; tick < 40; ++tick) script.then([](HWND) {});
+  };
+  wait_for_the_check();
+  script.then([&state](HWND window) {
+    ASSERT_TRUE(state.last_update_check_result) << "opening for updates starts a check";
+    EXPECT_EQ(text_of(window, 32).rfind(L"Couldn't check for updates: ", 0), 0u);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, 31)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, 35)));
+    state.last_update_check_result.reset();
+    // The result can only arrive once this step has returned to the window's loop.
+    SendMessageW(GetDlgItem(window, 31), BM_CLICK, 0, 0);
+    EXPECT_EQ(text_of(window, 32), L"Checking...");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 31)));
+  });
+  wait_for_the_check();
+  script.then([&state](HWND window) {
+    ASSERT_TRUE(state.last_update_check_result);
+    EXPECT_EQ(text_of(window, 32).rfind(L"Couldn't check for updates: ", 0), 0u);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, 31)));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  ASSERT_TRUE(script.run([&state] { open_settings(state.main_window, true); }));
+  EXPECT_TRUE(requests_.empty());
+}
+
+TEST_F(UpdateScheduleTest, SettingsShowTheKeptOfferAndTheNextResult) {
+  AppSettings settings;
+  settings.check_for_updates = false;
+  MainWindowState& state = start(settings);
+  UpdateCheckResult offer;
+  offer.outcome = UpdateCheckOutcome::Available;
+  offer.version = u"2.3";
+  offer.notes = u"Faster search.";
+  state.last_update_check_result = offer;
+
+  testing::ModalScript script(L"WrenfoldSettings");
+  script.then([&state](HWND window) {
+    EXPECT_EQ(text_of(window, 33), L"Wrenfold 2.3 is available");
+    EXPECT_EQ(text_of(window, 34), L"Faster search.");
+    EXPECT_EQ(text_of(window, 32), L"");
+    for (int id : {33, 34, 35, 36, 37}) EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, id))) << id;
+    EXPECT_EQ(client_height(window), 676);
+    EXPECT_EQ(client_top(window, 52), 556);
+    EXPECT_EQ(client_top(window, 2), 636);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, 35)) << "opened for updates: Update now";
+
+    auto up_to_date = std::make_unique<UpdateCheckResult>();
+    up_to_date->outcome = UpdateCheckOutcome::UpToDate;
+    on_update_check_result(state, std::move(up_to_date));
+    EXPECT_EQ(text_of(window, 32), L"Wrenfold is up to date (2.0.1).");
+    for (int id : {33, 34, 35, 36, 37}) EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, id))) << id;
+    EXPECT_EQ(client_height(window), 540);
+    EXPECT_EQ(client_top(window, 52), 420);
+    EXPECT_EQ(client_top(window, 2), 500);
+
+    on_update_check_result(state, std::make_unique<UpdateCheckResult>());
+    EXPECT_EQ(text_of(window, 32), L"Couldn't check for updates.");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  ASSERT_TRUE(script.run([&state] { open_settings(state.main_window, true); }));
 }
 
 }  // namespace
