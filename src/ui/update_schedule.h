@@ -23,7 +23,8 @@ void ask_update_consent(MainWindowState& state);
 // A new detached worker that runs the check and posts its result to the main window.
 void start_update_check(MainWindowState& state);
 
-// The Settings window's "Check for updates": runs whatever the settings say.
+// The Settings window's "Check for updates": checks now, whatever the automatic-check setting
+// and the time of the last check say.
 void check_for_updates_now();
 
 // kMessageUpdateCheckResult: stores what a successful check found and shows it.
