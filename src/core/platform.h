@@ -2,6 +2,7 @@
 // The few system services the portable core needs. One implementation talks to Win32,
 // the other is a self-contained POSIX stand-in that tests can steer.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -144,5 +145,20 @@ bool use_thousands_separator(std::u16string_view separator);
 // The first UTF-16 unit of the canonical decomposition (NFD) of `code_point`; the first unit
 // of `code_point` itself when it has none or normalisation fails.
 char16_t nfd_first_unit(char32_t code_point);
+
+// ---- Cryptography and the machine, for the signed update manifest.
+
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+// Nothing when the system's hash fails.
+std::optional<Sha256Digest> sha256(std::span<const std::uint8_t> bytes);
+
+// Whether `signature` (r then s, 32 bytes each, big-endian) is a valid ECDSA P-256 signature
+// of `hash` by the key whose uncompressed point is `public_point` (X then Y, big-endian).
+bool verify_p256(std::span<const std::uint8_t, 64> public_point, const Sha256Digest& hash,
+                 std::span<const std::uint8_t, 64> signature);
+
+// Whether the machine's own processor is ARM64, even when this process runs emulated.
+bool machine_is_arm64();
 
 }  // namespace wrenfold::platform

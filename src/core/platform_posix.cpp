@@ -7,11 +7,18 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/params.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include "platform.h"
@@ -412,5 +419,92 @@ SystemStatus create_folders(std::u16string_view path) {
 }
 
 void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
+
+}  // namespace wrenfold::platform
+
+// ---- Cryptography and the machine, through OpenSSL's libcrypto.
+
+namespace wrenfold::platform {
+namespace {
+
+struct PkeyFree {
+  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct PkeyContextFree {
+  void operator()(EVP_PKEY_CTX* context) const { EVP_PKEY_CTX_free(context); }
+};
+struct SignatureFree {
+  void operator()(ECDSA_SIG* signature) const { ECDSA_SIG_free(signature); }
+};
+struct BignumFree {
+  void operator()(BIGNUM* number) const { BN_free(number); }
+};
+using UniquePkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
+using UniquePkeyContext = std::unique_ptr<EVP_PKEY_CTX, PkeyContextFree>;
+using UniqueSignature = std::unique_ptr<ECDSA_SIG, SignatureFree>;
+using UniqueBignum = std::unique_ptr<BIGNUM, BignumFree>;
+
+// Importing checks that the point lies on the curve.
+UniquePkey p256_public_key(std::span<const std::uint8_t, 64> public_point) {
+  std::array<unsigned char, 65> encoded{0x04};
+  std::copy(public_point.begin(), public_point.end(), encoded.begin() + 1);
+  char group[] = "prime256v1";
+  OSSL_PARAM params[] = {
+      OSSL_PARAM_construct_utf8_string(OSSL_PKEY_PARAM_GROUP_NAME, group, 0),
+      OSSL_PARAM_construct_octet_string(OSSL_PKEY_PARAM_PUB_KEY, encoded.data(), encoded.size()),
+      OSSL_PARAM_construct_end()};
+  UniquePkeyContext context(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr));
+  EVP_PKEY* key = nullptr;
+  if (!context || EVP_PKEY_fromdata_init(context.get()) != 1 ||
+      EVP_PKEY_fromdata(context.get(), &key, EVP_PKEY_PUBLIC_KEY, params) != 1) {
+    return nullptr;
+  }
+  return UniquePkey(key);
+}
+
+// The DER form OpenSSL verifies, from the raw r and s.
+std::vector<unsigned char> der_signature(std::span<const std::uint8_t, 64> signature) {
+  UniqueBignum r(BN_bin2bn(signature.data(), 32, nullptr));
+  UniqueBignum s(BN_bin2bn(signature.data() + 32, 32, nullptr));
+  UniqueSignature pair(ECDSA_SIG_new());
+  if (!r || !s || !pair || ECDSA_SIG_set0(pair.get(), r.get(), s.get()) != 1) return {};
+  r.release();
+  s.release();
+  const int length = i2d_ECDSA_SIG(pair.get(), nullptr);
+  if (length <= 0) return {};
+  std::vector<unsigned char> der(static_cast<std::size_t>(length));
+  unsigned char* out = der.data();
+  if (i2d_ECDSA_SIG(pair.get(), &out) != length) return {};
+  return der;
+}
+
+}  // namespace
+
+std::optional<Sha256Digest> sha256(std::span<const std::uint8_t> bytes) {
+  Sha256Digest digest{};
+  unsigned int length = 0;
+  if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1 ||
+      length != digest.size()) {
+    return std::nullopt;
+  }
+  return digest;
+}
+
+bool verify_p256(std::span<const std::uint8_t, 64> public_point, const Sha256Digest& hash,
+                 std::span<const std::uint8_t, 64> signature) {
+  const UniquePkey key = p256_public_key(public_point);
+  const std::vector<unsigned char> der = der_signature(signature);
+  if (!key || der.empty()) return false;
+  UniquePkeyContext context(EVP_PKEY_CTX_new(key.get(), nullptr));
+  return context && EVP_PKEY_verify_init(context.get()) == 1 &&
+         EVP_PKEY_verify(context.get(), der.data(), der.size(), hash.data(), hash.size()) == 1;
+}
+
+bool machine_is_arm64() {
+  utsname name{};
+  if (::uname(&name) != 0) return false;
+  const std::string_view machine = name.machine;
+  return machine == "aarch64" || machine == "arm64";
+}
 
 }  // namespace wrenfold::platform

@@ -2,8 +2,10 @@
 // directly: char16_t and wchar_t have the same size and representation there.
 
 #include <windows.h>
+#include <bcrypt.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform.h"
 #include "utf.h"
@@ -421,5 +423,72 @@ SystemStatus create_folders(std::u16string_view path) {
 }
 
 void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
+
+}  // namespace wrenfold::platform
+
+// ---- Cryptography and the machine, through CNG.
+
+// The algorithm pseudo-handles are missing from the MinGW headers.
+#ifndef BCRYPT_SHA256_ALG_HANDLE
+#define BCRYPT_SHA256_ALG_HANDLE reinterpret_cast<BCRYPT_ALG_HANDLE>(0x00000041)
+#endif
+#ifndef BCRYPT_ECDSA_P256_ALG_HANDLE
+#define BCRYPT_ECDSA_P256_ALG_HANDLE reinterpret_cast<BCRYPT_ALG_HANDLE>(0x000002E1)
+#endif
+
+namespace wrenfold::platform {
+namespace {
+
+class UniqueKey {
+ public:
+  UniqueKey() = default;
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+  ~UniqueKey() {
+    if (key_ != nullptr) BCryptDestroyKey(key_);
+  }
+  BCRYPT_KEY_HANDLE get() const { return key_; }
+  BCRYPT_KEY_HANDLE* put() { return &key_; }
+
+ private:
+  BCRYPT_KEY_HANDLE key_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<Sha256Digest> sha256(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() > ULONG_MAX) return std::nullopt;
+  Sha256Digest digest{};
+  const NTSTATUS status =
+      BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0, const_cast<PUCHAR>(bytes.data()),
+                 static_cast<ULONG>(bytes.size()), digest.data(), digest.size());
+  if (status != 0) return std::nullopt;
+  return digest;
+}
+
+bool verify_p256(std::span<const std::uint8_t, 64> public_point, const Sha256Digest& hash,
+                 std::span<const std::uint8_t, 64> signature) {
+  std::array<std::uint8_t, sizeof(BCRYPT_ECCKEY_BLOB) + 64> blob{};
+  const BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+  std::memcpy(blob.data(), &header, sizeof header);
+  std::memcpy(blob.data() + sizeof header, public_point.data(), public_point.size());
+  UniqueKey key;
+  if (BCryptImportKeyPair(BCRYPT_ECDSA_P256_ALG_HANDLE, nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                          blob.data(), static_cast<ULONG>(blob.size()), 0) != 0) {
+    return false;
+  }
+  Sha256Digest hash_copy = hash;
+  std::array<std::uint8_t, 64> signature_copy{};
+  std::copy(signature.begin(), signature.end(), signature_copy.begin());
+  return BCryptVerifySignature(key.get(), nullptr, hash_copy.data(), hash_copy.size(),
+                               signature_copy.data(), signature_copy.size(), 0) == 0;
+}
+
+bool machine_is_arm64() {
+  USHORT process_machine = 0;
+  USHORT native_machine = 0;
+  return IsWow64Process2(GetCurrentProcess(), &process_machine, &native_machine) &&
+         native_machine == IMAGE_FILE_MACHINE_ARM64;
+}
 
 }  // namespace wrenfold::platform

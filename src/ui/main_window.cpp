@@ -17,6 +17,7 @@
 #include "statusbar.h"
 #include "theme.h"
 #include "theme_hooks.h"
+#include "update_schedule.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -197,6 +198,10 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
     }
     case kMessageCheckExternalChange:
       check_external_change(state);
+      return 0;
+    case kMessageUpdateCheckResult:
+      on_update_check_result(state, std::unique_ptr<UpdateCheckResult>(
+                                        reinterpret_cast<UpdateCheckResult*>(lparam)));
       return 0;
     case kMessageOpenPath: {
       const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));

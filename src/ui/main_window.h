@@ -18,6 +18,10 @@ inline constexpr UINT_PTR kTimerUpdateConsent = 3;
 inline constexpr UINT kStatusRefreshDelayMs = 40;
 
 inline constexpr UINT kMessageCheckExternalChange = WM_APP + 1;
+// lParam: an UpdateCheckResult on the heap, which the receiver takes over.
+inline constexpr UINT kMessageUpdateCheckResult = WM_APP + 2;
+// wParam: thousandths of the installer received so far.
+inline constexpr UINT kMessageDownloadProgress = WM_APP + 3;
 inline constexpr UINT kMessageOpenPath = WM_APP + 6;
 
 // Posted with kMessageOpenPath; the receiver takes it over.

@@ -15,6 +15,7 @@
 #include "codec.h"
 #include "search.h"
 #include "settings.h"
+#include "updates.h"
 #include "win32_handles.h"
 
 namespace wrenfold::ui {
@@ -68,7 +69,8 @@ struct MainWindowState {
   std::shared_ptr<const std::u16string> cached_text;  // dropped on every change
   double zoom = 1.0;
   std::optional<std::u16string> transient_message;
-  std::optional<std::u16string> available_update;
+  std::optional<std::u16string> available_update;  // a newer version, for the status bar
+  std::optional<UpdateCheckResult> last_update_check_result;  // none until a check finishes
   UniqueFont gutter_font;
   POINT last_scroll_position = {0, 0};
   std::optional<unsigned> last_line_count;

@@ -14,6 +14,8 @@
 #include "main_window_state.h"
 #include "settings_change.h"
 #include "theme.h"
+#include "update_schedule.h"
+#include "version.h"
 #include "window_class.h"
 
 namespace wrenfold::ui {
@@ -24,6 +26,7 @@ constexpr DWORD kSettingsStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kSettingsExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr unsigned kClientWidth = 520;
 constexpr unsigned kClientHeight = 540;
+constexpr unsigned kClientHeightWithOffer = 676;
 
 enum ControlId : int {
   kClose = 2,
@@ -55,6 +58,17 @@ constexpr int kInputLikeIds[] = {kPreview};
 constexpr int kFontSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 constexpr const wchar_t* kStyleNames[] = {L"Regular", L"Italic", L"Bold", L"Bold Italic"};
 constexpr wchar_t kTaglineText[] = L"A bare-minimum plain-text editor: no tabs, no formatting, no AI.";
+
+// The About rows and Close sit lower while an offered update is shown.
+struct MovingRow {
+  int id;
+  unsigned x;
+  unsigned y_without_offer;
+  unsigned y_with_offer;
+};
+constexpr MovingRow kMovingRows[] = {{kAboutHeading, 24, 420, 556}, {kProductLine, 24, 450, 586},
+                                     {kTagline, 24, 470, 606},      {kLink, 24, 494, 630},
+                                     {kClose, 412, 500, 636}};
 
 struct SettingsPage {
   HWND window = nullptr;
@@ -137,6 +151,9 @@ LRESULT on_command(SettingsPage& page, int id, int notification) {
     case kStyle:
     case kSize:
       if (notification == CBN_SELCHANGE && !page.filling) set_font_from_settings_window();
+      break;
+    case kCheckNow:
+      if (notification == BN_CLICKED) check_for_updates_now();
       break;
     case kCheckAutomatically:
       if (notification == BN_CLICKED && !page.filling) {
@@ -258,6 +275,25 @@ void fill_controls(SettingsPage& page, const AppSettings& settings) {
   page.filling = false;
 }
 
+void show_offer(SettingsPage& page, bool shown) {
+  for (int id = kOfferHeading; id <= kInstallNote; ++id) ShowWindow(control(id), shown ? SW_SHOW : SW_HIDE);
+  for (const MovingRow& row : kMovingRows) {
+    SetWindowPos(control(row.id), nullptr, scale_to_dpi(row.x, page.dpi),
+                 scale_to_dpi(shown ? row.y_with_offer : row.y_without_offer, page.dpi), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT bounds = {0, 0, scale_to_dpi(kClientWidth, page.dpi),
+                 scale_to_dpi(shown ? kClientHeightWithOffer : kClientHeight, page.dpi)};
+  AdjustWindowRectExForDpi(&bounds, kSettingsStyle, FALSE, kSettingsExtendedStyle, page.dpi);
+  SetWindowPos(page.window, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(page.window, nullptr, TRUE);
+}
+
+void set_text(int id, const std::u16string& text) {
+  SetWindowTextW(control(id), reinterpret_cast<const wchar_t*>(text.c_str()));
+}
+
 HWND create_settings_window(SettingsPage& page, HWND owner) {
   const UINT owner_dpi = GetDpiForWindow(owner);
   page.dpi = owner_dpi == 0 ? 96 : owner_dpi;
@@ -313,8 +349,38 @@ std::vector<std::wstring> family_list(std::vector<std::wstring> faces) {
   return sorted;
 }
 
+void refresh_update_area(const UpdateCheckResult& result) {
+  if (t_page == nullptr) return;
+  EnableWindow(control(kCheckNow), TRUE);
+  switch (result.outcome) {
+    case UpdateCheckOutcome::Failed:
+      set_text(kUpdateStatus, result.message.empty() ? u"Couldn't check for updates." : result.message);
+      show_offer(*t_page, false);
+      break;
+    case UpdateCheckOutcome::UpToDate:
+      set_text(kUpdateStatus, u"Wrenfold is up to date (" + std::u16string(kProgramVersionText) + u").");
+      show_offer(*t_page, false);
+      break;
+    case UpdateCheckOutcome::Available:
+      set_text(kUpdateStatus, u"");
+      set_text(kOfferHeading, u"Wrenfold " + result.version + u" is available");
+      set_text(kReleaseNotes, result.notes);
+      show_offer(*t_page, true);
+      SetFocus(control(kUpdateNow));
+      break;
+  }
+}
+
+void show_update_check_running() {
+  if (t_page == nullptr) return;
+  const HWND button = control(kCheckNow);
+  // A disabled button can't keep the keyboard.
+  if (GetFocus() == button) SetFocus(control(kClose));
+  EnableWindow(button, FALSE);
+  set_text(kUpdateStatus, u"Checking...");
+}
+
 void open_settings(HWND owner, bool for_updates) {
-  (void)for_updates;  // the update area opens with the kept check result; none is kept yet
   const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
   register_settings_class();
@@ -325,9 +391,18 @@ void open_settings(HWND owner, bool for_updates) {
   t_page = &page;
   create_controls(page);
   fill_controls(page, state.settings.read());
+  if (state.last_update_check_result) refresh_update_area(*state.last_update_check_result);
   theme_dialog_window(page.window);
   center_over_owner(page.window, owner);
   SetFocus(control(kCheckNow));
+  if (for_updates) {
+    if (!state.last_update_check_result) {
+      check_for_updates_now();
+    } else if ((GetWindowLongW(control(kUpdateNow), GWL_STYLE) & WS_VISIBLE) != 0) {
+      // Its own style: the window itself is not shown yet.
+      SetFocus(control(kUpdateNow));
+    }
+  }
 
   EnableWindow(owner, FALSE);
   ShowWindow(page.window, SW_SHOW);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "settings.h"
+#include "updates.h"
 
 namespace wrenfold::ui {
 
@@ -32,6 +33,13 @@ std::vector<std::wstring> family_list(std::vector<std::wstring> faces);
 
 // Opens the window and returns when it has closed. `for_updates` is the status bar's way in.
 void open_settings(HWND owner, bool for_updates);
+
+// Shows what a check found; nothing happens while the window is closed. An offered release
+// gets its heading, notes and "Update now" (with the focus), and the window grows to hold them.
+void refresh_update_area(const UpdateCheckResult& result);
+
+// A manual check has started: "Checking..." and the button disabled until the result comes.
+void show_update_check_running();
 
 void set_theme_from_settings_window(Theme theme);
 void set_font_from_settings_window();

@@ -21,6 +21,7 @@
 #include "settings.h"
 #include "statusbar.h"
 #include "theme.h"
+#include "update_schedule.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -128,6 +129,7 @@ MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& optio
   ShowWindow(window, placement && placement->maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   UpdateWindow(window);
   SetFocus(state.editor);
+  schedule_update_check_at_startup(state, settings);
 
   const std::u16string command_line = options.command_line
                                           ? *options.command_line

@@ -53,6 +53,8 @@ class UniqueHandle {
   ~UniqueHandle() { reset(); }
 
   HANDLE get() const { return handle_; }
+  // For closing by hand where the failure to close matters.
+  HANDLE release() { return std::exchange(handle_, nullptr); }
   void reset(HANDLE handle = nullptr) {
     if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
     handle_ = handle;
