@@ -8,6 +8,7 @@
 #include "document.h"
 #include "editor.h"
 #include "external_change.h"
+#include "update_install.h"
 #include "layout.h"
 #include "main_window_state.h"
 #include "menubar.h"
@@ -202,6 +203,12 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
     case kMessageUpdateCheckResult:
       on_update_check_result(state, std::unique_ptr<UpdateCheckResult>(
                                         reinterpret_cast<UpdateCheckResult*>(lparam)));
+      return 0;
+    case kMessageDownloadProgress:
+      on_download_progress(static_cast<unsigned>(wparam));
+      return 0;
+    case kMessageDownloadResult:
+      finish_update_install(state, std::unique_ptr<DownloadResult>(reinterpret_cast<DownloadResult*>(lparam)));
       return 0;
     case kMessageOpenPath: {
       const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));

@@ -71,6 +71,7 @@ struct MainWindowState {
   std::optional<std::u16string> transient_message;
   std::optional<std::u16string> available_update;  // a newer version, for the status bar
   std::optional<UpdateCheckResult> last_update_check_result;  // none until a check finishes
+  bool download_running = false;  // an installer download is on its way
   UniqueFont gutter_font;
   POINT last_scroll_position = {0, 0};
   std::optional<unsigned> last_line_count;

@@ -13,6 +13,7 @@
 #include "form.h"
 #include "main_window_state.h"
 #include "settings_change.h"
+#include "update_install.h"
 #include "theme.h"
 #include "update_schedule.h"
 #include "version.h"
@@ -154,6 +155,9 @@ LRESULT on_command(SettingsPage& page, int id, int notification) {
       break;
     case kCheckNow:
       if (notification == BN_CLICKED) check_for_updates_now();
+      break;
+    case kUpdateNow:
+      if (notification == BN_CLICKED) start_update_install();
       break;
     case kCheckAutomatically:
       if (notification == BN_CLICKED && !page.filling) {
@@ -417,6 +421,39 @@ void open_settings(HWND owner, bool for_updates) {
   SetActiveWindow(owner);
   t_page = nullptr;
   SetFocus(state.editor);
+}
+
+void show_update_status(const std::u16string& text) {
+  if (t_page == nullptr) return;
+  set_text(kUpdateStatus, text);
+  ShowWindow(control(kProgress), SW_HIDE);
+  EnableWindow(control(kUpdateNow), TRUE);
+  EnableWindow(control(kCheckNow), TRUE);
+}
+
+void disable_update_buttons() {
+  if (t_page == nullptr) return;
+  // A disabled button can't keep the keyboard.
+  const HWND focus = GetFocus();
+  if (focus == control(kUpdateNow) || focus == control(kCheckNow)) SetFocus(control(kClose));
+  EnableWindow(control(kUpdateNow), FALSE);
+  EnableWindow(control(kCheckNow), FALSE);
+}
+
+void show_download_started() {
+  if (t_page == nullptr) return;
+  SendMessageW(control(kProgress), PBM_SETPOS, 0, 0);
+  ShowWindow(control(kProgress), SW_SHOW);
+  set_text(kUpdateStatus, u"Downloading...");
+}
+
+void show_download_progress(unsigned thousandths) {
+  if (t_page == nullptr) return;
+  SendMessageW(control(kProgress), PBM_SETPOS, thousandths, 0);
+}
+
+void close_settings_window() {
+  if (t_page != nullptr) t_page->close = true;
 }
 
 void set_theme_from_settings_window(Theme theme) {

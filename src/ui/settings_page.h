@@ -41,6 +41,16 @@ void refresh_update_area(const UpdateCheckResult& result);
 // A manual check has started: "Checking..." and the button disabled until the result comes.
 void show_update_check_running();
 
+// The installing of an offered update reports here; nothing happens while the window is
+// closed. Every status hides the progress bar and lets both update buttons work again.
+void show_update_status(const std::u16string& text);
+void disable_update_buttons();
+// The download has started: the bar at zero, shown, and "Downloading...".
+void show_download_started();
+void show_download_progress(unsigned thousandths);
+// The window closes at its next message.
+void close_settings_window();
+
 void set_theme_from_settings_window(Theme theme);
 void set_font_from_settings_window();
 
