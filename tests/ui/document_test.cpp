@@ -33,17 +33,18 @@
 #include "statusbar.h"
 #include "main_window_fixture.h"
 #include "pump.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
+
+using testing::wide;
 
 using testing::pump;
 
 namespace fs = std::filesystem;
 
 using Bytes = std::string;
-
-const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 std::u16string text_of(const fs::path& path) { return path.u16string(); }
 
@@ -56,7 +57,6 @@ Bytes read_bytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
-
 
 // A drop of `paths` as the shell would hand it over.
 HDROP make_drop(const std::vector<std::u16string>& paths) {

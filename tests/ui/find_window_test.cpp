@@ -25,23 +25,15 @@
 #include "message_loop.h"
 #include "theme.h"
 #include "pump.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
 
+using testing::wide;
+using testing::set_modifiers;
+
 using testing::pump;
-
-const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-// Holds modifier keys down as far as GetKeyState is concerned.
-void set_modifiers(bool ctrl, bool shift, bool alt) {
-  BYTE keys[256] = {};
-  GetKeyboardState(keys);
-  keys[VK_CONTROL] = ctrl ? 0x80 : 0;
-  keys[VK_SHIFT] = shift ? 0x80 : 0;
-  keys[VK_MENU] = alt ? 0x80 : 0;
-  SetKeyboardState(keys);
-}
 
 struct Selection {
   std::size_t start;

@@ -25,9 +25,12 @@
 #include "settings.h"
 #include "theme.h"
 #include "win32_handles.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
+
+using testing::menu_background_color;
 
 using testing::ModalScript;
 using testing::pump;
@@ -690,16 +693,6 @@ TEST_F(MainWindowMenus, MainWindowAnswersForItsMenusItems) {
   SendMessageW(state_->main_window, WM_MENUSELECT, MAKEWPARAM(kCommandCut, MF_HILITE), reinterpret_cast<LPARAM>(edit_));
   EXPECT_EQ(menubar_state().current_menu, edit_);
   EXPECT_FALSE(menubar_state().current_has_submenu);
-}
-
-COLORREF menu_background_color(HMENU menu) {
-  MENUINFO info = {};
-  info.cbSize = sizeof info;
-  info.fMask = MIM_BACKGROUND;
-  if (!GetMenuInfo(menu, &info) || info.hbrBack == nullptr) return CLR_INVALID;
-  LOGBRUSH brush = {};
-  GetObjectW(info.hbrBack, sizeof brush, &brush);
-  return brush.lbColor;
 }
 
 TEST_F(MainWindowMenus, ThemeChangeRecoloursTheClosedMenus) {

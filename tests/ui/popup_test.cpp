@@ -13,9 +13,12 @@
 #include "menubar.h"
 #include "theme.h"
 #include "win32_handles.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
+
+using testing::menu_background_color;
 
 constexpr COLORREF kUntouched = RGB(255, 0, 255);
 
@@ -25,16 +28,6 @@ MENUITEMINFOW item_info(HMENU menu, int position) {
   info.fMask = MIIM_FTYPE | MIIM_DATA | MIIM_SUBMENU | MIIM_STATE;
   EXPECT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info));
   return info;
-}
-
-COLORREF menu_background_color(HMENU menu) {
-  MENUINFO info = {};
-  info.cbSize = sizeof info;
-  info.fMask = MIM_BACKGROUND;
-  if (!GetMenuInfo(menu, &info) || info.hbrBack == nullptr) return CLR_INVALID;
-  LOGBRUSH brush = {};
-  GetObjectW(info.hbrBack, sizeof brush, &brush);
-  return brush.lbColor;
 }
 
 // A File-like menu: accelerators, a separator, a greyed item and a submenu.

@@ -25,31 +25,16 @@
 #include "theme.h"
 #include "main_window_fixture.h"
 #include "pump.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
 
+using testing::wide;
+using testing::temp_folder;
+using testing::set_modifiers;
+
 using testing::pump;
-
-std::u16string temp_folder() {
-  wchar_t buffer[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, buffer);
-  return reinterpret_cast<const char16_t*>(buffer);
-}
-
-const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-
-
-// Holds modifier keys down as far as GetKeyState is concerned.
-void set_modifiers(bool ctrl, bool shift, bool alt) {
-  BYTE keys[256] = {};
-  GetKeyboardState(keys);
-  keys[VK_CONTROL] = ctrl ? 0x80 : 0;
-  keys[VK_SHIFT] = shift ? 0x80 : 0;
-  keys[VK_MENU] = alt ? 0x80 : 0;
-  SetKeyboardState(keys);
-}
 
 std::u16string group_free_count(std::size_t count) {
   std::u16string digits;

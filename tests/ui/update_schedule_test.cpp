@@ -21,25 +21,21 @@
 #include "statusbar.h"
 #include "timestamp.h"
 #include "update_schedule.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
 
-using testing::pump;
+using testing::wide;
+using testing::temp_folder;
 
-std::u16string temp_folder() {
-  wchar_t buffer[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, buffer);
-  return reinterpret_cast<const char16_t*>(buffer);
-}
+using testing::pump;
 
 std::string narrow(std::u16string_view text) {
   std::string out;
   for (char16_t unit : text) out += unit < 0x80 ? static_cast<char>(unit) : '?';
   return out;
 }
-
-const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 class UpdateScheduleTest : public ::testing::Test {
  protected:
