@@ -41,19 +41,7 @@ std::optional<Theme> theme_from_name(std::string_view name) {
 
 // The parser has already refused ill-formed UTF-8, so every sequence here is valid.
 std::u16string utf16_of(std::string_view text) {
-  std::u16string out(text.size(), u'\0');
-  std::size_t o = 0;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  for (std::size_t i = 0; i < text.size();) {
-    const utf::Utf8Sequence sequence =
-        bytes[i] < 0x80 ? utf::Utf8Sequence{bytes[i], 1, true}
-                        : utf::decode_utf8_sequence(bytes + i, text.size() - i);
-    o += utf::put_utf16(sequence.valid ? sequence.code_point : utf::kReplacementCharacter,
-                        out.data() + o);
-    i += sequence.length;
-  }
-  out.resize(o);
-  return out;
+  return utf::utf16_from_utf8({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 // A lone surrogate, which JSON text can't carry, becomes U+FFFD.

@@ -29,23 +29,10 @@ constexpr std::array<std::uint8_t, 27> kP256KeyHeader = {
 constexpr std::size_t kP256KeyLength = kP256KeyHeader.size() + 64;
 constexpr std::size_t kP256SignatureLength = 64;
 
-std::u16string utf16_of(std::span<const std::uint8_t> bytes) {
-  std::u16string out(bytes.size(), u'\0');
-  std::size_t o = 0;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const utf::Utf8Sequence sequence =
-        bytes[i] < 0x80 ? utf::Utf8Sequence{bytes[i], 1, true}
-                        : utf::decode_utf8_sequence(bytes.data() + i, bytes.size() - i);
-    o += utf::put_utf16(sequence.valid ? sequence.code_point : utf::kReplacementCharacter,
-                        out.data() + o);
-    i += sequence.length;
-  }
-  out.resize(o);
-  return out;
-}
+std::u16string utf16_of(std::span<const std::uint8_t> bytes) { return utf::utf16_from_utf8(bytes); }
 
 std::u16string utf16_of(std::string_view text) {
-  return utf16_of({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  return utf::utf16_from_utf8({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 Error manifest_error(std::string_view text) { return Error{utf16_of(text)}; }

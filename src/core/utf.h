@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 
 namespace wrenfold::utf {
 
@@ -97,6 +99,21 @@ constexpr std::size_t put_utf8(char32_t code_point, std::uint8_t* out) {
   out[2] = static_cast<std::uint8_t>(0x80 | ((code_point >> 6) & 0x3F));
   out[3] = static_cast<std::uint8_t>(0x80 | (code_point & 0x3F));
   return 4;
+}
+
+// UTF-8 to UTF-16 as it stands, line breaks untouched; each ill-formed sequence becomes one
+// U+FFFD.
+inline std::u16string utf16_from_utf8(std::span<const std::uint8_t> bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  std::size_t o = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const Utf8Sequence sequence = bytes[i] < 0x80 ? Utf8Sequence{bytes[i], 1, true}
+                                                  : decode_utf8_sequence(bytes.data() + i, bytes.size() - i);
+    o += put_utf16(sequence.valid ? sequence.code_point : kReplacementCharacter, out.data() + o);
+    i += sequence.length;
+  }
+  out.resize(o);
+  return out;
 }
 
 }  // namespace wrenfold::utf
