@@ -126,6 +126,7 @@ struct PieceDecoded {
   std::size_t consumed = 0;  // bytes of the piece used
   std::size_t produced = 0;  // units written
   bool valid = true;         // false once Reject met an ill-formed sequence
+  std::size_t replaced = 0;  // ill-formed sequences that Replace turned into U+FFFD
 };
 
 // UTF-8 to CR-only UTF-16. Every byte gives at most one unit, so `out` needs room for as
@@ -141,6 +142,7 @@ PieceDecoded decode_utf8_piece(std::span<const std::uint8_t> piece, bool last,
   std::size_t i = 0;
   std::size_t o = 0;
   bool valid = true;
+  std::size_t replaced = 0;
   while (i < size) {
 #ifdef WRENFOLD_SSE2
     // Runs of ASCII go sixteen at a time; the block stops at the first LF or non-ASCII
@@ -196,21 +198,22 @@ PieceDecoded decode_utf8_piece(std::span<const std::uint8_t> piece, bool last,
         break;
       }
       out[o++] = kReplacement;
+      ++replaced;
     }
     i += sequence.length;
   }
   if (i != 0) previous = in[i - 1];
-  return {i, o, valid};
+  return {i, o, valid, replaced};
 }
 
-// The whole of `bytes`; false when `errors` is Reject and the input is ill-formed.
+// The whole of `bytes`; not valid when `errors` is Reject and the input is ill-formed.
 template <Utf8Errors errors>
-bool decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
+PieceDecoded decode_utf8(std::span<const std::uint8_t> bytes, std::u16string& text) {
   text.resize(bytes.size());
   std::uint8_t previous = 0;
   const PieceDecoded decoded = decode_utf8_piece<errors>(bytes, true, previous, text.data());
   text.resize(decoded.produced);
-  return decoded.valid;
+  return decoded;
 }
 
 void finish_decoded_utf16(DecodedText& decoded) {
@@ -543,12 +546,13 @@ DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes) {
     const std::span<const std::uint8_t> content = bytes.subspan(3);
     decoded.encoding = Encoding::Utf8Bom;
     decoded.line_ending = detect_line_ending(content.data(), content.size());
-    decode_utf8<Utf8Errors::Replace>(content, decoded.text);
+    decoded.replaced_sequences = decode_utf8<Utf8Errors::Replace>(content, decoded.text).replaced;
     return decoded;
   }
   if (has_utf16_bom(bytes)) {
     decoded.encoding = bytes[0] == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
     decoded.text = copy_utf16(bytes.subspan(2), decoded.encoding == Encoding::Utf16Be);
+    decoded.replaced_sequences = bytes.size() % 2;  // the odd last byte
     finish_decoded_utf16(decoded);
     return decoded;
   }
@@ -560,13 +564,17 @@ DecodedText decode_file_bytes(std::span<const std::uint8_t> bytes) {
   }
   // UTF-8 bytes map CR and LF to themselves, so the style can be read off the bytes.
   decoded.line_ending = detect_line_ending(bytes.data(), bytes.size());
-  if (decode_utf8<Utf8Errors::Reject>(bytes, decoded.text)) {
+  if (decode_utf8<Utf8Errors::Reject>(bytes, decoded.text).valid) {
     decoded.encoding = Encoding::Utf8;
     return decoded;
   }
   decoded.text = std::u16string();  // let go of the UTF-8 attempt before converting again
   decoded.encoding = Encoding::Ansi;
   decoded.text = platform::ansi_to_utf16(bytes);
+  // No code page but UTF-8 has bytes for U+FFFD, and a UTF-8 file that came here is
+  // ill-formed: every U+FFFD is the system's stand-in for bytes it couldn't map.
+  decoded.replaced_sequences =
+      static_cast<std::size_t>(std::count(decoded.text.begin(), decoded.text.end(), kReplacement));
   finish_decoded_utf16(decoded);
   return decoded;
 }
@@ -610,6 +618,7 @@ Result<DecodedText> decode_byte_source(ByteSource& source, std::uint64_t expecte
       return decode_whole_source(source);
     }
     produced += result.produced;
+    decoded.replaced_sequences += result.replaced;
     if (ended) break;
     // What the piece's end cut off starts the next piece.
     const std::size_t carried = piece.size() - result.consumed;

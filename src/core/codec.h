@@ -31,6 +31,9 @@ struct DecodedText {
   std::u16string text;
   LineEnding line_ending = LineEnding::Windows;
   Encoding encoding = Encoding::Utf8;
+  // How many ill-formed byte sequences (or odd last bytes) became U+FFFD: saving this text
+  // writes the replacement characters, not the bytes the file held.
+  std::size_t replaced_sequences = 0;
 };
 
 // Detects the encoding and line-ending style and decodes. Never fails.

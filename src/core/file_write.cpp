@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "utf.h"
 
 namespace wrenfold {
 namespace {
@@ -24,8 +25,13 @@ std::u16string lower_case_hex(std::uint64_t value) {
   return digits;
 }
 
+// The longest name one folder entry may have, in UTF-16 units.
+constexpr std::size_t kLongestComponent = 255;
+
 // "{file name}.{unique}.tmp" beside the target, so the swap never crosses volumes. The
 // process id, the clock and a counter keep names apart across processes, runs and calls.
+// A file name near the length limit loses the end of its own part, so that the temporary
+// name still fits.
 std::u16string temporary_path_for(std::u16string_view target) {
   const auto since_1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
       std::chrono::system_clock::now().time_since_epoch());
@@ -33,12 +39,23 @@ std::u16string temporary_path_for(std::u16string_view target) {
       since_1970.count() > 0 ? static_cast<std::uint64_t>(since_1970.count()) : 0;
   constexpr std::uint64_t kLow48Bits = (std::uint64_t{1} << 48) - 1;
 
-  std::u16string path(target);
-  path += u'.';
-  path += lower_case_hex(platform::process_id());
-  path += lower_case_hex(nanoseconds & kLow48Bits);
-  path += lower_case_hex(temporary_names_made.fetch_add(1));
-  path += u".tmp";
+  std::u16string tail = u".";
+  tail += lower_case_hex(platform::process_id());
+  tail += lower_case_hex(nanoseconds & kLow48Bits);
+  tail += lower_case_hex(temporary_names_made.fetch_add(1));
+  tail += u".tmp";
+
+  std::size_t name_start = target.size();
+  while (name_start > 0 && !platform::is_path_separator(target[name_start - 1])) --name_start;
+  std::u16string_view name = target.substr(name_start);
+  if (name.size() + tail.size() > kLongestComponent) {
+    name = name.substr(0, kLongestComponent - tail.size());
+    // Never half a surrogate pair.
+    if (!name.empty() && utf::is_high_surrogate(name.back())) name.remove_suffix(1);
+  }
+  std::u16string path(target.substr(0, name_start));
+  path += name;
+  path += tail;
   return path;
 }
 
@@ -89,9 +106,10 @@ SystemStatus write_in_place(std::u16string_view path, ByteSource& content) {
 }
 
 // An existing target is replaced so that it keeps its identity and attributes; a missing
-// one is created by the rename.
-SystemStatus swap_in(std::u16string_view target, std::u16string_view temporary) {
-  if (platform::entry_exists(target)) {
+// one is created by the rename. `replace_by_rename` swaps it in by a rename instead, after
+// which the target's name never stops naming a whole file, old or new.
+SystemStatus swap_in(std::u16string_view target, std::u16string_view temporary, bool replace_by_rename) {
+  if (!replace_by_rename && platform::entry_exists(target)) {
     const SystemStatus replaced = platform::replace_file(target, temporary);
     // Another program may have moved or deleted the target meanwhile (another window's
     // save, for one); then there is nothing left to replace.
@@ -105,14 +123,7 @@ Result<void> result_of(const SystemStatus& status) {
   return {};
 }
 
-}  // namespace
-
-Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
-  SpanByteSource content(bytes);
-  return write_file_atomically(path, content);
-}
-
-Result<void> write_file_atomically(std::u16string_view path, ByteSource& content) {
+Result<void> write_through_temporary(std::u16string_view path, ByteSource& content, bool replace_by_rename) {
   if (path.empty()) return Error{u"cannot make an empty path absolute"};
   platform::SystemResult<std::u16string> target = platform::full_path(path);
   if (target.error) return Error{target.error->message};
@@ -125,8 +136,15 @@ Result<void> write_file_atomically(std::u16string_view path, ByteSource& content
   bool created = false;
   const SystemStatus write_failure = write_new_file(temporary, content, created);
   if (!write_failure) {
-    const SystemStatus swap_failure = swap_in(target.value, temporary);
-    if (swap_failure) platform::delete_file(temporary);
+    const bool target_existed = platform::entry_exists(target.value);
+    const SystemStatus swap_failure = swap_in(target.value, temporary, replace_by_rename);
+    if (!swap_failure) return {};
+    // A replace can fail after it has removed the old file: then the temporary file is the
+    // only copy left on disk, and it stays where the user can find it.
+    if (target_existed && !platform::entry_exists(target.value)) {
+      return Error{swap_failure->message + u"\n\nThe file is now only in " + temporary + u"."};
+    }
+    platform::delete_file(temporary);
     return result_of(swap_failure);
   }
 
@@ -136,6 +154,22 @@ Result<void> write_file_atomically(std::u16string_view path, ByteSource& content
     return result_of(write_in_place(target.value, content));
   }
   return result_of(write_failure);
+}
+
+}  // namespace
+
+Result<void> write_file_atomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+  SpanByteSource content(bytes);
+  return write_file_atomically(path, content);
+}
+
+Result<void> write_file_atomically(std::u16string_view path, ByteSource& content) {
+  return write_through_temporary(path, content, false);
+}
+
+Result<void> write_file_replacing_by_rename(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+  SpanByteSource content(bytes);
+  return write_through_temporary(path, content, true);
 }
 
 }  // namespace wrenfold

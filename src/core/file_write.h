@@ -19,4 +19,8 @@ Result<void> write_file_atomically(std::u16string_view path, std::span<const std
 // in-place fallback has to write it once more).
 Result<void> write_file_atomically(std::u16string_view path, ByteSource& content);
 
+// The same for a file that others read at any moment (the settings): the temporary file is
+// renamed over the target, so a reader finds the old file or the new one, never none.
+Result<void> write_file_replacing_by_rename(std::u16string_view path, std::span<const std::uint8_t> bytes);
+
 }  // namespace wrenfold

@@ -104,7 +104,7 @@ SystemStatus close_file(File& file);
 
 // Swaps `replacement` in under the name `target`, which keeps its identity and attributes.
 SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement);
-// Renames a file, replacing any file of the new name.
+// Renames a file, replacing any file of the new name; the name never stops naming a file.
 SystemStatus rename_file(std::u16string_view from, std::u16string_view to);
 // Renames a folder to a name that is free.
 SystemStatus move_folder(std::u16string_view from, std::u16string_view to);
@@ -115,6 +115,10 @@ SystemStatus create_folders(std::u16string_view path);
 // Tests prove that a failed write loses nothing: after `bytes` more bytes every file write
 // fails as if the disk were full; nullopt restores normal writes.
 void simulate_disk_full_after(std::optional<std::uint64_t> bytes);
+
+// Tests prove that a save whose swap fails half-way keeps the new content: while set, a
+// replace deletes the target and then fails, and every rename fails.
+void simulate_lost_replacement(bool lost);
 
 // ---- end of files and folders.
 

@@ -191,6 +191,7 @@ namespace wrenfold::platform {
 namespace {
 
 std::optional<std::uint64_t> disk_full_after;
+bool replacement_lost = false;
 
 std::string native_path(std::u16string_view path) {
   const std::vector<std::uint8_t> bytes = utf16_to_utf8_replacing(path);
@@ -381,6 +382,10 @@ SystemStatus close_file(File& file) {
 }
 
 SystemStatus replace_file(std::u16string_view target, std::u16string_view replacement) {
+  if (replacement_lost) {
+    ::unlink(native_path(target).c_str());
+    return system_error(EIO);
+  }
   // A rename gives the new file its own permissions; carry the old ones over, as far as
   // an ordinary user can.
   struct stat info {};
@@ -391,6 +396,7 @@ SystemStatus replace_file(std::u16string_view target, std::u16string_view replac
 }
 
 SystemStatus rename_file(std::u16string_view from, std::u16string_view to) {
+  if (replacement_lost) return system_error(EACCES);
   return status_of(::rename(native_path(from).c_str(), native_path(to).c_str()) == 0);
 }
 
@@ -419,6 +425,8 @@ SystemStatus create_folders(std::u16string_view path) {
 }
 
 void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
+
+void simulate_lost_replacement(bool lost) { replacement_lost = lost; }
 
 }  // namespace wrenfold::platform
 

@@ -123,6 +123,7 @@ namespace wrenfold::platform {
 namespace {
 
 std::optional<std::uint64_t> disk_full_after;
+bool replacement_lost = false;
 
 // The wide APIs want terminated strings; views are copied once.
 std::wstring wide_path(std::u16string_view path) {
@@ -372,6 +373,10 @@ SystemStatus replace_file(std::u16string_view target, std::u16string_view replac
       (target_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return system_error(ERROR_ACCESS_DENIED);
   }
+  if (replacement_lost) {
+    DeleteFileW(wide_target.c_str());
+    return system_error(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  }
   if (ReplaceFileW(wide_target.c_str(), wide_replacement.c_str(), nullptr,
                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                    nullptr)) {
@@ -388,8 +393,10 @@ SystemStatus replace_file(std::u16string_view target, std::u16string_view replac
 }
 
 SystemStatus rename_file(std::u16string_view from, std::u16string_view to) {
+  if (replacement_lost) return system_error(ERROR_ACCESS_DENIED);
+  // Write-through: the rename is on disk before the caller goes on.
   return status_of(MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
-                               MOVEFILE_REPLACE_EXISTING));
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 SystemStatus move_folder(std::u16string_view from, std::u16string_view to) {
@@ -423,6 +430,8 @@ SystemStatus create_folders(std::u16string_view path) {
 }
 
 void simulate_disk_full_after(std::optional<std::uint64_t> bytes) { disk_full_after = bytes; }
+
+void simulate_lost_replacement(bool lost) { replacement_lost = lost; }
 
 }  // namespace wrenfold::platform
 

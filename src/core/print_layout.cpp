@@ -7,13 +7,32 @@ namespace {
 
 constexpr std::size_t kTabWidth = 8;
 
+// The printer measures every unit it is given, so rows are measured on a window of the rest
+// of the line that grows only while it all fits: each row costs about its own length, and a
+// long line costs time in proportion to its length, not to its square.
+constexpr std::size_t kFirstMeasuredUnits = 256;
+
+// How many leading units of `rest` fit, measuring no more than needed.
+std::size_t fitting_prefix(std::u16string_view rest, const FittingUnits& fitting, std::size_t& window) {
+  window = std::min(rest.size(), std::max(window, kFirstMeasuredUnits));
+  while (true) {
+    const std::size_t fits = fitting(rest.substr(0, window));
+    if (fits < window || window == rest.size()) return fits;
+    window = std::min(rest.size(), window * 2);
+  }
+}
+
 void wrap_line(std::u16string_view rest, const FittingUnits& fitting, std::vector<std::u16string>& rows) {
   if (rest.empty()) {
     rows.emplace_back();
     return;
   }
+  // Rows of one line are alike in length, so the next one starts with a window a little
+  // longer than the last row needed.
+  std::size_t window = kFirstMeasuredUnits;
   while (!rest.empty()) {
-    std::size_t fits = fitting(rest);
+    std::size_t fits = fitting_prefix(rest, fitting, window);
+    window = fits + fits / 2 + 1;
     std::size_t length = rest.size();
     if (fits < rest.size()) {
       fits = std::max<std::size_t>(fits, 1);

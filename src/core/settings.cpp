@@ -1,5 +1,8 @@
 #include "settings.h"
 
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -413,13 +416,25 @@ AppSettings load_settings(std::u16string_view path) {
   return parse_settings(bytes.value).value_or(AppSettings{});
 }
 
+std::optional<AppSettings> load_settings_to_change(std::u16string_view path) {
+  constexpr int kReadAttempts = 5;
+  constexpr auto kPauseBetweenAttempts = std::chrono::milliseconds(20);
+  for (int attempt = 1;; ++attempt) {
+    const platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
+    if (!bytes.error) return parse_settings(bytes.value).value_or(AppSettings{});
+    if (!platform::entry_exists(path)) return AppSettings{};
+    if (attempt == kReadAttempts) return std::nullopt;
+    std::this_thread::sleep_for(kPauseBetweenAttempts);
+  }
+}
+
 Result<void> save_settings(std::u16string_view path, const AppSettings& settings) {
   // A folder that can't be made shows up as the write's own error.
   if (const std::u16string_view folder = parent_of(path); !folder.empty()) {
     platform::create_folders(folder);
   }
   const std::string json = settings_json(settings);
-  return write_file_atomically(
+  return write_file_replacing_by_rename(
       path, {reinterpret_cast<const std::uint8_t*>(json.data()), json.size()});
 }
 

@@ -55,6 +55,11 @@ std::string settings_json(const AppSettings& settings);
 // Never fails: a missing, unreadable or invalid file gives the defaults.
 AppSettings load_settings(std::u16string_view path);
 
+// The settings a caller is about to change and save back. A missing or invalid file gives
+// the defaults, but a file that is there and can't be read (another program holds it, say)
+// gives nothing after a few tries over a short while: saving then would wipe it.
+std::optional<AppSettings> load_settings_to_change(std::u16string_view path);
+
 // Creates the folder when needed and replaces the file whole; the old file stays intact
 // when anything fails.
 Result<void> save_settings(std::u16string_view path, const AppSettings& settings);

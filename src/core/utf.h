@@ -101,6 +101,21 @@ constexpr std::size_t put_utf8(char32_t code_point, std::uint8_t* out) {
   return 4;
 }
 
+// `units` with every surrogate that lacks its partner replaced by U+FFFD, for text that
+// is shown rather than stored.
+inline std::u16string replace_lone_surrogates(std::u16string_view units) {
+  std::u16string valid(units);
+  for (std::size_t i = 0; i < valid.size(); ++i) {
+    if (!is_surrogate(valid[i])) continue;
+    if (is_high_surrogate(valid[i]) && i + 1 < valid.size() && is_low_surrogate(valid[i + 1])) {
+      ++i;
+    } else {
+      valid[i] = kReplacementCharacter;
+    }
+  }
+  return valid;
+}
+
 // UTF-8 to UTF-16 as it stands, line breaks untouched; each ill-formed sequence becomes one
 // U+FFFD.
 inline std::u16string utf16_from_utf8(std::span<const std::uint8_t> bytes) {

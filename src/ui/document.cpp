@@ -11,6 +11,7 @@
 #include "file_dialogs.h"
 #include "main_window_state.h"
 #include "platform.h"
+#include "utf.h"
 #include "statusbar.h"
 
 namespace wrenfold::ui {
@@ -57,7 +58,8 @@ std::optional<DiskStamp> disk_stamp_of(const std::u16string& path) {
 
 std::u16string document_title(const std::optional<std::u16string>& path, bool modified) {
   std::u16string title = modified ? u"*" : u"";
-  title += path ? path_file_name(*path) : u"Untitled";
+  // A name the file system accepts may hold lone surrogates, which the title can't show.
+  title += path ? replace_lone_surrogates(path_file_name(*path)) : u"Untitled";
   title += u" - Wrenfold";
   return title;
 }
@@ -74,6 +76,7 @@ void load_document(MainWindowState& state, std::u16string text, std::optional<st
   state.line_ending = line_ending;
   state.modified = false;
   state.disk_stamp.reset();
+  state.decode_replacements = 0;
   update_title(state);
   refresh_status_bar(state);
   if (state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
@@ -110,6 +113,7 @@ void open_path(MainWindowState& state, const std::u16string& path) {
     return;
   }
   load_document(state, std::move(decoded->text), path, decoded->encoding, decoded->line_ending);
+  state.decode_replacements = decoded->replaced_sequences;
   state.disk_stamp = stamp;
 }
 

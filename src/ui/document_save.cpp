@@ -1,5 +1,6 @@
 // Saving: the plain save, Save As with its dialog, and the write itself.
 
+#include <string>
 #include <vector>
 
 #include "dialogs.h"
@@ -14,6 +15,11 @@
 namespace wrenfold::ui {
 namespace {
 
+std::u16string to_u16(std::size_t number) {
+  const std::string digits = std::to_string(number);
+  return std::u16string(digits.begin(), digits.end());
+}
+
 void show_error(const std::u16string& text) {
   const MessageButton ok[] = {{IDOK, u"OK"}};
   show_message(std::nullopt, text, ok, IDOK, IDOK);
@@ -26,6 +32,22 @@ bool accept_ansi_loss(const std::u16string& text, Encoding encoding) {
   const std::u16string question =
       u"This file contains characters that can't be saved as " + std::u16string(encoding_display_name(encoding)) +
       u". They will be lost.\n\nTo keep them, save the file with a Unicode encoding such as UTF-8.";
+  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+}
+
+// False when the user would rather not write back the replacement characters that stand
+// for bytes the file held but that couldn't be decoded.
+bool accept_decode_loss(const MainWindowState& state) {
+  const std::size_t count = state.decode_replacements;
+  if (count == 0) return true;
+  const std::u16string name = state.current_file ? path_file_name(*state.current_file) : u"Untitled";
+  const std::u16string what = count == 1 ? u"1 invalid byte sequence" : to_u16(count) + u" invalid byte sequences";
+  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
+  const std::u16string question =
+      u"When " + name + u" was opened, " + what + u" in it couldn't be read as " +
+      std::u16string(encoding_display_name(state.encoding)) +
+      u" and became the replacement character \uFFFD. Saving writes \uFFFD in their place, and the original "
+      u"bytes are lost.\n\nTo keep them, close the file without saving.";
   return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
 }
 
@@ -50,6 +72,7 @@ bool save_as(MainWindowState& state) {
 
 bool save_to(MainWindowState& state, const std::u16string& path, Encoding encoding) {
   const std::shared_ptr<const std::u16string> text = editor_text(state);
+  if (!accept_decode_loss(state)) return false;
   if (!accept_ansi_loss(*text, encoding)) return false;
   const Result<void> written = save_document(path, *text, encoding, state.line_ending);
   if (!written.ok()) {
@@ -59,6 +82,7 @@ bool save_to(MainWindowState& state, const std::u16string& path, Encoding encodi
   state.current_file = path;
   state.encoding = encoding;
   state.modified = false;
+  state.decode_replacements = 0;
   state.disk_stamp = disk_stamp_of(path);
   update_title(state);
   refresh_status_bar(state);

@@ -32,6 +32,8 @@ void reload(MainWindowState& state, const std::u16string& path, const DiskStamp&
     return;
   }
   load_document(state, std::move(decoded->text), path, decoded->encoding, decoded->line_ending);
+  state.decode_replacements = decoded->replaced_sequences;
+  // Only now: after a failed read the old stamp stays, so the next activation tries again.
   state.disk_stamp = stamp;
 
   const SelectionRange restored =
@@ -70,13 +72,15 @@ void check_external_change(MainWindowState& state) {
   }
   const DiskStamp stamp{metadata.value.last_write_time, metadata.value.size};
   if (stamp == *state.disk_stamp) return;
-  // Stored before asking, so that keeping the changes does not bring the question back.
-  state.disk_stamp = stamp;
   if (state.modified) {
     const MessageButton buttons[] = {{IDYES, u"Reload"}, {IDNO, u"Keep my changes"}};
     const std::u16string question =
         path + u" has been changed by another program.\n\nReload it and lose your changes?";
-    if (show_message(std::nullopt, question, buttons, IDNO, IDNO) != IDYES) return;
+    if (show_message(std::nullopt, question, buttons, IDNO, IDNO) != IDYES) {
+      // Keeping the changes settles this version of the file: it isn't asked about again.
+      if (state.current_file && same_path_components(*state.current_file, path)) state.disk_stamp = stamp;
+      return;
+    }
   }
   if (!state.current_file || !same_path_components(*state.current_file, path)) return;
   reload(state, path, stamp);

@@ -101,9 +101,10 @@ void save_window_placement(MainWindowState& state) {
   const WindowPlacement placement{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                                   IsZoomed(state.main_window) != FALSE};
   state.settings.use()->window = placement;
-  AppSettings stored = load_settings(state.settings_path);
-  stored.window = placement;
-  save_settings(state.settings_path, stored);
+  std::optional<AppSettings> stored = load_settings_to_change(state.settings_path);
+  if (!stored) return;
+  stored->window = placement;
+  save_settings(state.settings_path, *stored);
 }
 
 void run_exit_sequence(MainWindowState& state) {

@@ -93,6 +93,8 @@ struct MainWindowState {
   // the file vanished.
   std::optional<std::pair<std::uint64_t, std::uint64_t>> disk_stamp;
   bool change_check_running = false;  // the check asks a modal question; activations go on
+  // Ill-formed sequences the last load replaced with U+FFFD; the next save asks first.
+  std::size_t decode_replacements = 0;
 
   SearchMemory search;
 };

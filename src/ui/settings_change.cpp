@@ -9,9 +9,10 @@ void store_settings_change(MainWindowState& state, const std::function<void(AppS
     GuardedSettings::Use settings = state.settings.use();
     change(*settings);
   }
-  AppSettings stored = load_settings(state.settings_path);
-  change(stored);
-  save_settings(state.settings_path, stored);
+  std::optional<AppSettings> stored = load_settings_to_change(state.settings_path);
+  if (!stored) return;
+  change(*stored);
+  save_settings(state.settings_path, *stored);
 }
 
 }  // namespace wrenfold::ui

@@ -44,10 +44,10 @@ void schedule_update_check_at_startup(MainWindowState& state, const AppSettings&
     } else {
       // Installed by now (or unreadable): forget it, unless another window stored a new one.
       state.settings.use()->available_update.reset();
-      AppSettings stored = load_settings(state.settings_path);
-      if (stored.available_update == offered) {
-        stored.available_update.reset();
-        save_settings(state.settings_path, stored);
+      std::optional<AppSettings> stored = load_settings_to_change(state.settings_path);
+      if (stored && stored->available_update == offered) {
+        stored->available_update.reset();
+        save_settings(state.settings_path, *stored);
       }
     }
   }

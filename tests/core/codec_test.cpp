@@ -92,6 +92,40 @@ TEST(Decode, FallsBackToAnsiWhenNotUtf8) {
   }
 }
 
+// What a save would write back differently: every U+FFFD the decoder put in.
+TEST(Decode, CountsWhatItReplaced) {
+  const struct {
+    Bytes input;
+    std::size_t replaced;
+    const char* why;
+  } cases[] = {
+      {bytes_of("plain"), 0, "well-formed UTF-8"},
+      {bytes_of("\xEF\xBB\xBF\xEF\xBF\xBD"), 0, "a U+FFFD that the file holds is no loss"},
+      {bytes_of({0xEF, 0xBB, 0xBF, 0x61, 0xFF, 0x62, 0xC3}), 2, "ill-formed UTF-8 after the mark"},
+      {bytes_of({0xFF, 0xFE, 0x41, 0x00, 0x42}), 1, "UTF-16 with an odd last byte"},
+      {bytes_of({0xFF, 0xFE, 0x00, 0xD8}), 0, "a lone surrogate is kept as it is"},
+      {bytes_of({0x41, 0x00, 0x42, 0x00}), 0, "guessed UTF-16"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(decode_file_bytes(c.input).replaced_sequences, c.replaced) << c.why;
+
+  // A large file is decoded in pieces; the count covers all of them.
+  Bytes large = bytes_of({0xEF, 0xBB, 0xBF});
+  for (int block = 0; block < 5; ++block) {
+    large.insert(large.end(), 100'000, 'a');
+    large.push_back(0xFF);
+  }
+  SpanByteSource source(large);
+  const Result<DecodedText> pieces = decode_byte_source(source, large.size());
+  ASSERT_TRUE(pieces);
+  EXPECT_EQ(pieces->replaced_sequences, 5u);
+
+  if (platform::use_ansi_code_page(65001)) {
+    EXPECT_EQ(decode_file_bytes(bytes_of({0x61, 0x93, 0x62, 0x94})).replaced_sequences, 2u)
+        << "Windows-1252 quotes on a UTF-8 code page";
+    platform::use_ansi_code_page(1252);
+  }
+}
+
 TEST(Decode, AnsiInUtf8CodePageReplacesBadBytes) {
   if (!platform::use_ansi_code_page(65001)) GTEST_SKIP() << "the system code page is not 65001";
   const DecodedText decoded = decode_file_bytes(bytes_of({'a', 0xFF, 'b', '\n'}));

@@ -221,5 +221,43 @@ TEST(FileWrite, InPlaceWhenTheFolderRefusesNewFiles) {
   EXPECT_EQ(names, std::vector<std::string>{"target.txt"});
 }
 
+TEST(FileWrite, KeepsTheOnlyCopyWhenTheSwapFailsHalfWay) {
+  TempFolder folder;
+  const fs::path file = folder / "notes.txt";
+  write_bytes(file, "old");
+  // The replace deletes the old file and fails, and the rename that should rescue it fails.
+  platform::simulate_lost_replacement(true);
+  const Result<void> written = write(file, "new content");
+  platform::simulate_lost_replacement(false);
+  ASSERT_FALSE(written);
+  EXPECT_FALSE(fs::exists(file));
+  const std::vector<std::string> names = folder.names();
+  ASSERT_EQ(names.size(), 1u) << "the temporary file is kept";
+  EXPECT_EQ(read_bytes(folder / names[0]), "new content");
+  const std::u16string kept(names[0].begin(), names[0].end());
+  EXPECT_NE(written.error().message.find(u"The file is now only in "), std::u16string::npos) << printable(written.error());
+  EXPECT_NE(written.error().message.find(kept), std::u16string::npos) << "the message says where: " << printable(written.error());
+
+  // A failed rename of a new file leaves nothing behind: the old content was never there.
+  platform::simulate_lost_replacement(true);
+  const Result<void> created = write(folder / "new.txt", "content");
+  platform::simulate_lost_replacement(false);
+  ASSERT_FALSE(created);
+  EXPECT_EQ(folder.names().size(), 1u);
+}
+
+TEST(FileWrite, SavesFilesWhoseNamesAreNearTheLengthLimit) {
+  TempFolder folder;
+  for (const std::size_t length : {200u, 230u, 250u, 255u}) {
+    const fs::path file = folder / (std::string(length - 4, 'n') + ".txt");
+    ASSERT_TRUE(write(file, "first")) << length;
+    const Result<void> replaced = write(file, "second");
+    ASSERT_TRUE(replaced) << length << ": " << printable(replaced.error());
+    EXPECT_EQ(read_bytes(file), "second");
+    fs::remove(file);
+  }
+  EXPECT_TRUE(folder.names().empty()) << "no temporary files";
+}
+
 }  // namespace
 }  // namespace wrenfold

@@ -46,5 +46,26 @@ TEST(PrintLayout, WrapsAfterTheLastFittingSpaceOrCutsLongWords) {
       << "at least one character per row, so wrapping always ends";
 }
 
+TEST(PrintLayout, ALongLineIsMeasuredAboutOnce) {
+  std::u16string line;
+  for (int word = 0; word < 13 * 2'600; ++word) line += u"words ";
+  std::size_t measured = 0;
+  const FittingUnits counting = [&measured](std::u16string_view row) {
+    measured += row.size();
+    return std::min<std::size_t>(row.size(), 80);
+  };
+  const Rows rows = print_rows(line, counting);
+  EXPECT_EQ(rows.size(), 2'600u) << "rows of thirteen words";
+  EXPECT_EQ(rows.front(), rows.back());
+  // Offering the whole rest of the line for every row would measure about 250 million units.
+  EXPECT_LT(measured, 4 * line.size());
+
+  // A window that all fits grows until the row's end is found.
+  const Rows wide = print_rows(std::u16string(1'000, u'x') + u" y", [](std::u16string_view row) {
+    return std::min<std::size_t>(row.size(), 900);
+  });
+  EXPECT_EQ(wide, (Rows{std::u16string(900, u'x'), std::u16string(100, u'x') + u" y"}));
+}
+
 }  // namespace
 }  // namespace wrenfold

@@ -5,6 +5,7 @@
 //   settings_helper <path> set <field> <value>    one change
 //   settings_helper <path> churn <field> <count>  <count> changes; each load must still
 //                                                 hold the "Marker" key every writer keeps
+//                                                 (a load that can't read skips its save)
 //
 // Exit codes: 0 done, 2 bad arguments, 3 a load came back without the marker, 4 a save failed.
 
@@ -70,10 +71,11 @@ int main(int argc, char** argv) {
   if (command == "churn") {
     const int count = std::atoi(argv[4]);
     for (int i = 1; i <= count; ++i) {
-      AppSettings settings = wrenfold::load_settings(path);
-      if (!settings.extra_keys.contains("Marker")) return 3;
-      if (!set_field(settings, field, std::to_string(i))) return 2;
-      if (const int failed = save(path, settings)) return failed;
+      std::optional<AppSettings> settings = wrenfold::load_settings_to_change(path);
+      if (!settings) continue;
+      if (!settings->extra_keys.contains("Marker")) return 3;
+      if (!set_field(*settings, field, std::to_string(i))) return 2;
+      if (const int failed = save(path, *settings)) return failed;
     }
     return 0;
   }

@@ -416,6 +416,24 @@ class HelperProcess {
 #endif
 };
 
+TEST(SettingsStore, AChangeNeverStartsFromAFileItCouldNotRead) {
+  TempFolder folder;
+  const fs::path file = folder / "settings.json";
+  EXPECT_EQ(load_settings_to_change(core_path(file)), AppSettings{}) << "no file yet: the defaults";
+  write_bytes(file, "[]");
+  EXPECT_EQ(load_settings_to_change(core_path(file)), AppSettings{}) << "a damaged file: the defaults";
+  write_bytes(file, "{\"Theme\": \"Dark\"}");
+  const std::optional<AppSettings> read = load_settings_to_change(core_path(file));
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->theme, Theme::Dark);
+
+  // Something that is there but can't be read is no reason to write the defaults over it.
+  const fs::path unreadable = folder / "unreadable.json";
+  fs::create_directory(unreadable);
+  EXPECT_EQ(load_settings_to_change(core_path(unreadable)), std::nullopt);
+  EXPECT_EQ(load_settings(core_path(unreadable)), AppSettings{}) << "start-up still gets the defaults";
+}
+
 int run_helper(const std::vector<std::string>& arguments) { return HelperProcess(arguments).wait(); }
 
 TEST(SettingsProcesses, TakingTurnsKeepsEveryChange) {
@@ -441,13 +459,6 @@ TEST(SettingsProcesses, TakingTurnsKeepsEveryChange) {
 }
 
 TEST(SettingsProcesses, SavingAtTheSameTimeNeverShowsAHalfFile) {
-#ifdef _WIN32
-  // Wine's ReplaceFileW moves the old file aside before it moves the new one in, so a
-  // reader there can find no file at all for a moment.
-  if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
-    GTEST_SKIP() << "Wine replaces files in two steps";
-  }
-#endif
   TempFolder folder;
   const fs::path file = folder / "settings.json";
   const std::string path = file.string();

@@ -172,6 +172,10 @@ TEST(DocumentTitle, EveryState) {
   EXPECT_EQ(document_title(std::nullopt, false), u"Untitled - Wrenfold");
   EXPECT_EQ(document_title(std::nullopt, true), u"*Untitled - Wrenfold");
   EXPECT_EQ(document_title(u"C:\\notes\\todo.txt", false), u"todo.txt - Wrenfold");
+  EXPECT_EQ(document_title(std::u16string(u"C:\\a\\x") + char16_t(0xD800) + u".txt", false),
+            u"x\uFFFD.txt - Wrenfold")
+      << "a lone surrogate in the name shows as the replacement character";
+  EXPECT_EQ(document_title(u"C:\\a\\\U0001F600.txt", true), u"*\U0001F600.txt - Wrenfold");
   EXPECT_EQ(document_title(u"C:\\notes\\todo.txt", true), u"*todo.txt - Wrenfold");
   EXPECT_EQ(document_title(u"Z:/tmp/mixed\\sep.md", false), u"sep.md - Wrenfold");
 }

@@ -17,15 +17,17 @@ class ModalScript {
 
   void then(std::function<void(HWND)> step) { steps_.push_back(std::move(step)); }
 
-  // Runs `open`, which returns once the window has closed; true when every step ran.
+  // Runs `open`, which returns once the window has closed; true when every step ran. A
+  // window that never showed up, or went away for good before the last step, is a failure.
   bool run(const std::function<void()>& open) {
     active_ = this;
     idle_ticks_ = 0;
+    timed_out_ = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 40, tick);
     open();
     KillTimer(nullptr, timer);
     active_ = nullptr;
-    return steps_.empty();
+    return steps_.empty() && !timed_out_;
   }
 
  private:
@@ -34,9 +36,14 @@ class ModalScript {
     const HWND window = FindWindowW(script.window_class_, nullptr);
     if (window == nullptr || !IsWindowVisible(window)) {
       // Never leave a test stuck waiting for a window that will not come.
-      if (++script.idle_ticks_ > 40) script.steps_.clear();
+      if (!script.steps_.empty() && ++script.idle_ticks_ > 40) {
+        ADD_FAILURE() << "the window didn't show up for the next step";
+        script.timed_out_ = true;
+        script.steps_.clear();
+      }
       return;
     }
+    script.idle_ticks_ = 0;
     if (script.steps_.empty()) {
       ADD_FAILURE() << "the window stayed open after the last step";
       PostMessageW(window, WM_CLOSE, 0, 0);
@@ -51,6 +58,7 @@ class ModalScript {
   const wchar_t* window_class_;
   std::deque<std::function<void(HWND)>> steps_;
   int idle_ticks_ = 0;
+  bool timed_out_ = false;
 };
 
 }  // namespace wrenfold::ui::testing
