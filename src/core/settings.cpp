@@ -416,15 +416,19 @@ AppSettings load_settings(std::u16string_view path) {
   return parse_settings(bytes.value).value_or(AppSettings{});
 }
 
+// Other windows read and replace the same file; a clash with one of them passes quickly.
+// The pause grows with each attempt (half a second in all), so two windows that clash
+// fall out of step.
+constexpr int kFileAttempts = 10;
+std::chrono::milliseconds pause_after(int attempt) { return std::chrono::milliseconds(10 * attempt); }
+
 std::optional<AppSettings> load_settings_to_change(std::u16string_view path) {
-  constexpr int kReadAttempts = 5;
-  constexpr auto kPauseBetweenAttempts = std::chrono::milliseconds(20);
   for (int attempt = 1;; ++attempt) {
     const platform::SystemResult<std::vector<std::uint8_t>> bytes = platform::read_file(path);
     if (!bytes.error) return parse_settings(bytes.value).value_or(AppSettings{});
     if (!platform::entry_exists(path)) return AppSettings{};
-    if (attempt == kReadAttempts) return std::nullopt;
-    std::this_thread::sleep_for(kPauseBetweenAttempts);
+    if (attempt == kFileAttempts) return std::nullopt;
+    std::this_thread::sleep_for(pause_after(attempt));
   }
 }
 
@@ -434,8 +438,13 @@ Result<void> save_settings(std::u16string_view path, const AppSettings& settings
     platform::create_folders(folder);
   }
   const std::string json = settings_json(settings);
-  return write_file_replacing_by_rename(
-      path, {reinterpret_cast<const std::uint8_t*>(json.data()), json.size()});
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
+  // Another window reading the file at that moment can make the rename over it fail.
+  for (int attempt = 1;; ++attempt) {
+    Result<void> written = write_file_replacing_by_rename(path, bytes);
+    if (written || attempt == kFileAttempts) return written;
+    std::this_thread::sleep_for(pause_after(attempt));
+  }
 }
 
 }  // namespace wrenfold

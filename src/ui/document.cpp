@@ -59,7 +59,7 @@ std::optional<DiskStamp> disk_stamp_of(const std::u16string& path) {
 std::u16string document_title(const std::optional<std::u16string>& path, bool modified) {
   std::u16string title = modified ? u"*" : u"";
   // A name the file system accepts may hold lone surrogates, which the title can't show.
-  title += path ? replace_lone_surrogates(path_file_name(*path)) : u"Untitled";
+  title += path ? utf::replace_lone_surrogates(path_file_name(*path)) : u"Untitled";
   title += u" - Wrenfold";
   return title;
 }

@@ -12,7 +12,9 @@ namespace wrenfold::ui {
 inline constexpr unsigned kFatalExitCode = 3;
 
 // Where fatal errors are recorded from now on ("error.log" beside `settings_path`), and which
-// thread is the user-interface thread. Done once, before any window exists.
+// thread is the user-interface thread. Also makes every fault of the process that nothing
+// handles (an access violation, an uncaught exception, std::terminate) leave a record there
+// and end the process with kFatalExitCode. Done once, before any window exists.
 void install_crash_log(std::u16string settings_path);
 
 [[noreturn]] void fatal_error(std::string_view message,

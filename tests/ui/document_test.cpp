@@ -387,6 +387,35 @@ TEST_F(DocumentTest, AnsiSaveThatWouldLoseCharactersAsksFirst) {
   EXPECT_EQ(read_bytes(path), "\x80plain");
 }
 
+TEST_F(DocumentTest, ADecodeThatReplacedBytesAsksBeforeTheFirstSave) {
+  const fs::path path = open_file_with("damaged.txt", "\xEF\xBB\xBFa\xFF\xFE b");
+  EXPECT_EQ(text(), u"a\uFFFD\uFFFD b");
+  answer({IDCANCEL});
+  EXPECT_FALSE(save(state()));
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].content,
+            u"When damaged.txt was opened, 2 invalid byte sequences in it couldn't be read as UTF-8 with BOM and "
+            u"became the replacement character \uFFFD. Saving writes \uFFFD in their place, and the original bytes "
+            u"are lost.\n\nTo keep them, close the file without saving.");
+  EXPECT_EQ(asked_[0].default_id, IDCANCEL);
+  EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBFa\xFF\xFE b") << "Cancel writes nothing";
+
+  answer({IDOK});
+  EXPECT_TRUE(save(state()));
+  EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBF" "a\xEF\xBF\xBD\xEF\xBF\xBD b");
+  type(u"x");
+  EXPECT_TRUE(save(state())) << "asked once: the file holds the replacement characters now";
+  EXPECT_EQ(asked_.size(), 2u);
+
+  open_file_with("odd.txt", "\xFF\xFE\x41\x00\x42");
+  answer({IDCANCEL});
+  EXPECT_FALSE(save(state())) << "UTF-16 with an odd last byte";
+  ASSERT_EQ(asked_.size(), 3u);
+  EXPECT_NE(asked_[2].content.find(u"1 invalid byte sequence in it couldn't be read as UTF-16 LE"), std::u16string::npos);
+  open_file_with("fine.txt", "fine");
+  EXPECT_TRUE(save(state())) << "a clean file is saved without a word";
+}
+
 TEST_F(DocumentTest, FailedSaveKeepsTheDocumentModifiedAndTheOldFile) {
   const fs::path path = open_file_with("locked.txt", "old content");
   type(u"new ");
@@ -638,6 +667,22 @@ TEST_F(ExternalChangeTest, UnsavedChangesAskOnceAndReloadOnlyOnReload) {
   check_external_change(state());
   EXPECT_EQ(text(), u"theirs again");
   EXPECT_FALSE(state().modified);
+}
+
+TEST_F(ExternalChangeTest, AReloadThatFailsIsTriedAgainOnTheNextActivation) {
+  const fs::path path = open_file_with("locked.txt", "before");
+  rewrite(path, "after");
+  // Another program holds the file so that nobody can read it.
+  HANDLE held = CreateFileW(path.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  check_external_change(state());
+  CloseHandle(held);
+  EXPECT_EQ(text(), u"before");
+  EXPECT_EQ(state().transient_message,
+            std::optional<std::u16string>(u"locked.txt was changed by another program, but couldn't be reloaded."));
+  check_external_change(state());
+  EXPECT_EQ(text(), u"after") << "the change is still seen once the file can be read";
+  EXPECT_TRUE(asked_.empty());
 }
 
 TEST_F(ExternalChangeTest, NoCheckWhileAQuestionIsOpen) {

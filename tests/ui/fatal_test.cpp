@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "fatal.h"
 
@@ -53,7 +55,7 @@ TEST(FatalError, OnAWorkerOnlyThatThreadEndsAfterTheRecord) {
   fs::remove_all(folder);
 }
 
-// Run only as the child process of the next test.
+// Run only as the child process of OnTheInterfaceThreadTheProcessEnds.
 TEST(FatalErrorChild, DISABLED_EndsTheProcess) {
   wchar_t settings[MAX_PATH] = {};
   if (GetEnvironmentVariableW(kChildSettingsVariable, settings, MAX_PATH) == 0) GTEST_SKIP();
@@ -61,13 +63,13 @@ TEST(FatalErrorChild, DISABLED_EndsTheProcess) {
   fatal_error("the interface thread's invariant holds");
 }
 
-TEST(FatalError, OnTheInterfaceThreadTheProcessEnds) {
-  const fs::path folder = fresh_folder("wrenfold-fatal-process-");
-  const fs::path settings = folder / "settings.json";
+// Runs one of the child tests above in a process of its own, with its settings in `settings`;
+// gives the child's exit code.
+DWORD run_child(const wchar_t* test, const fs::path& settings) {
   wchar_t program[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, program, MAX_PATH);
-  std::wstring command_line = L"\"" + std::wstring(program) +
-                              L"\" --gtest_filter=FatalErrorChild.DISABLED_EndsTheProcess --gtest_also_run_disabled_tests";
+  std::wstring command_line = L"\"" + std::wstring(program) + L"\" --gtest_filter=" + test +
+                              L" --gtest_also_run_disabled_tests --gtest_catch_exceptions=0";
   SetEnvironmentVariableW(kChildSettingsVariable, settings.wstring().c_str());
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -75,17 +77,68 @@ TEST(FatalError, OnTheInterfaceThreadTheProcessEnds) {
   const BOOL started = CreateProcessW(program, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                       &startup, &process);
   SetEnvironmentVariableW(kChildSettingsVariable, nullptr);
-  ASSERT_TRUE(started);
-  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60'000), WAIT_OBJECT_0);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  if (!started) return ~DWORD{0};
+  DWORD code = ~DWORD{0};
+  if (WaitForSingleObject(process.hProcess, 60'000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  EXPECT_EQ(code, kFatalExitCode);
+  return code;
+}
+
+TEST(FatalError, OnTheInterfaceThreadTheProcessEnds) {
+  const fs::path folder = fresh_folder("wrenfold-fatal-process-");
+  EXPECT_EQ(run_child(L"FatalErrorChild.DISABLED_EndsTheProcess", folder / "settings.json"), kFatalExitCode);
   const std::string log = read_text(folder / "error.log");
   EXPECT_NE(log.find(":\nthe interface thread's invariant holds\n"), std::string::npos)
       << "the missing folder was made and the record written: " << log;
   fs::remove_all(folder);
+}
+
+// Run only as child processes of the next test.
+bool install_child_crash_log() {
+  wchar_t settings[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(kChildSettingsVariable, settings, MAX_PATH) == 0) return false;
+  install_crash_log(reinterpret_cast<const char16_t*>(settings));
+  return true;
+}
+
+TEST(FaultChild, DISABLED_AccessViolation) {
+  if (!install_child_crash_log()) GTEST_SKIP();
+  *static_cast<volatile int*>(nullptr) = 1;
+}
+
+TEST(FaultChild, DISABLED_UncaughtException) {
+  if (!install_child_crash_log()) GTEST_SKIP();
+  std::thread([] { throw std::runtime_error("nobody caught this"); }).join();
+}
+
+TEST(FaultChild, DISABLED_Terminate) {
+  if (!install_child_crash_log()) GTEST_SKIP();
+  std::terminate();
+}
+
+TEST(FatalError, FaultsThatAreNotTheProgramsOwnLeaveARecordToo) {
+  const struct {
+    const wchar_t* child;
+    const char* expected;
+  } cases[] = {
+      {L"FaultChild.DISABLED_AccessViolation", " crashed: access violation (exception 0xc0000005) at ui_tests.exe+0x"},
+      {L"FaultChild.DISABLED_UncaughtException", " terminated: uncaught exception:\nnobody caught this\n"},
+      {L"FaultChild.DISABLED_Terminate", " terminated\n"},
+  };
+  for (const auto& c : cases) {
+    const fs::path folder = fresh_folder("wrenfold-fault-");
+    EXPECT_EQ(run_child(c.child, folder / "settings.json"), kFatalExitCode) << c.expected;
+    const std::string log = read_text(folder / "error.log");
+    EXPECT_NE(log.find(c.expected), std::string::npos) << log;
+    EXPECT_EQ(log.find("panicked"), std::string::npos) << log;
+    EXPECT_NE(log.find("\n  0: "), std::string::npos) << "a stack: " << log;
+    EXPECT_NE(log.find("ui_tests.exe+0x", log.find('\n')), std::string::npos) << "the test's own frames: " << log;
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
+    EXPECT_EQ(log.substr(4, 1), "-") << "a time stamp first: " << log;
+    fs::remove_all(folder);
+  }
 }
 
 }  // namespace
