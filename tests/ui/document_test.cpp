@@ -388,7 +388,7 @@ TEST_F(DocumentTest, AnsiSaveThatWouldLoseCharactersAsksFirst) {
 }
 
 TEST_F(DocumentTest, ADecodeThatReplacedBytesAsksBeforeTheFirstSave) {
-  const fs::path path = open_file_with("damaged.txt", "\xEF\xBB\xBFa\xFF\xFE b");
+  const fs::path path = open_file_with("damaged.txt", "\xEF\xBB\xBF" "a\xFF\xFE b");
   EXPECT_EQ(text(), u"a\uFFFD\uFFFD b");
   answer({IDCANCEL});
   EXPECT_FALSE(save(state()));
@@ -398,7 +398,7 @@ TEST_F(DocumentTest, ADecodeThatReplacedBytesAsksBeforeTheFirstSave) {
             u"became the replacement character \uFFFD. Saving writes \uFFFD in their place, and the original bytes "
             u"are lost.\n\nTo keep them, close the file without saving.");
   EXPECT_EQ(asked_[0].default_id, IDCANCEL);
-  EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBFa\xFF\xFE b") << "Cancel writes nothing";
+  EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBF" "a\xFF\xFE b") << "Cancel writes nothing";
 
   answer({IDOK});
   EXPECT_TRUE(save(state()));
@@ -407,7 +407,7 @@ TEST_F(DocumentTest, ADecodeThatReplacedBytesAsksBeforeTheFirstSave) {
   EXPECT_TRUE(save(state())) << "asked once: the file holds the replacement characters now";
   EXPECT_EQ(asked_.size(), 2u);
 
-  open_file_with("odd.txt", "\xFF\xFE\x41\x00\x42");
+  open_file_with("odd.txt", "\xFF\xFE\x41\x42\x43");
   answer({IDCANCEL});
   EXPECT_FALSE(save(state())) << "UTF-16 with an odd last byte";
   ASSERT_EQ(asked_.size(), 3u);
