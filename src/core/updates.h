@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "result.h"
-#include "update_public_key.h"  // kUpdatePublicKey, chosen when the build is configured
 
 namespace wrenfold {
 
