@@ -194,7 +194,18 @@ Section "Uninstall"
   Delete "$INSTDIR\wrenfold.exe"
   Delete "$INSTDIR\wrenfold.exe.new"
   Delete "$INSTDIR\wrenfold.exe.old"
-  Delete "$INSTDIR\uninstall.exe"
+  ; The uninstaller runs from a copy of itself; the original may take a moment to let go.
+  StrCpy $R4 0
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\uninstall.exe"
+    ${IfNot} ${Errors}
+    ${OrIf} $R4 >= 50
+      ${Break}
+    ${EndIf}
+    IntOp $R4 $R4 + 1
+    Sleep 100
+  ${Loop}
   ; Only an empty folder goes: anything the user put there stays.
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Wrenfold.lnk"
