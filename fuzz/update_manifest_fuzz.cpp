@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base64.h"
+#include "update_public_key.h"
 #include "updates.h"
 #include "white_space.h"
 

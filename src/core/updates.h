@@ -17,10 +17,6 @@ inline constexpr std::u16string_view kDefaultUpdateManifestUrl =
     u"https://updates.wrenfold.example/wrenfold/latest.json";
 inline constexpr std::u16string_view kUpdateSignatureFileName = u"latest.signature.txt";
 inline constexpr std::u16string_view kUpdateUserAgent = u"Wrenfold/2.0.1";
-// The update-signing key: DER SubjectPublicKeyInfo of a P-256 key, in Base64.
-inline constexpr std::u16string_view kUpdatePublicKey =
-    u"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEOQfq2uPrCjRTTfkVwuUJEFhhAcUs8JYD3HkF/VPj1LSeXfO4KdT12WVh"
-    u"w7WTP8ZO5Ypz/swo8mJJzSOZNF12lQ==";
 
 inline constexpr std::u16string_view kUpdateNotSignedMessage =
     u"The update information isn't signed correctly, so it was ignored.";

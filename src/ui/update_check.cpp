@@ -4,6 +4,7 @@
 
 #include "http.h"
 #include "main_window.h"
+#include "update_public_key.h"
 
 namespace wrenfold::ui {
 

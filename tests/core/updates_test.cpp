@@ -7,6 +7,7 @@
 
 #include "platform.h"
 #include "timestamp.h"
+#include "update_public_key.h"
 #include "update_fixtures.h"
 
 namespace wrenfold {
