@@ -11,6 +11,7 @@
 #include "file_dialogs.h"
 #include "main_window_state.h"
 #include "platform.h"
+#include "recovery.h"
 #include "utf.h"
 #include "statusbar.h"
 
@@ -77,6 +78,7 @@ void load_document(MainWindowState& state, std::u16string text, std::optional<st
   state.modified = false;
   state.disk_stamp.reset();
   state.decode_replacements = 0;
+  discard_recovery_file(state);
   update_title(state);
   refresh_status_bar(state);
   if (state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);

@@ -10,6 +10,7 @@
 #include "file_dialogs.h"
 #include "document_file.h"
 #include "main_window_state.h"
+#include "recovery.h"
 #include "statusbar.h"
 
 namespace wrenfold::ui {
@@ -84,6 +85,7 @@ bool save_to(MainWindowState& state, const std::u16string& path, Encoding encodi
   state.modified = false;
   state.decode_replacements = 0;
   state.disk_stamp = disk_stamp_of(path);
+  discard_recovery_file(state);
   update_title(state);
   refresh_status_bar(state);
   return true;

@@ -10,6 +10,7 @@
 #include "main_window_state.h"
 #include "scoped_flag.h"
 #include "platform.h"
+#include "recovery.h"
 #include "statusbar.h"
 
 namespace wrenfold::ui {
@@ -49,6 +50,8 @@ void mark_deleted(MainWindowState& state) {
     state.modified = true;
     update_title(state);
   }
+  // The text now lives only in the editor.
+  note_recovery_change(state);
   show_transient_message(state, display_name(state.current_file) + u" was deleted or moved. Save to keep it.");
 }
 

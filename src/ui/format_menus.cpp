@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "document.h"
 #include "main_window_state.h"
+#include "recovery.h"
 #include "popup.h"
 #include "statusbar.h"
 
@@ -79,6 +80,7 @@ void apply_format_choice(MainWindowState& state, unsigned item) {
     state.modified = true;
     update_title(state);
   }
+  if (changed) note_recovery_change(state);
   refresh_status_bar(state);
 }
 

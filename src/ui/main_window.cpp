@@ -13,6 +13,7 @@
 #include "main_window_state.h"
 #include "menubar.h"
 #include "popup.h"
+#include "recovery.h"
 #include "window_class.h"
 #include "paint_buffer.h"
 #include "statusbar.h"
@@ -55,6 +56,7 @@ void on_text_change(MainWindowState& state) {
     state.modified = true;
     update_title(state);
   }
+  if (!state.loading) note_recovery_change(state);
   SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
   if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
 }
@@ -69,6 +71,9 @@ void on_timer(MainWindowState& state, UINT_PTR timer) {
       KillTimer(state.main_window, timer);
       state.transient_message.reset();
       refresh_status_bar(state);
+      break;
+    case kTimerRecoveryWrite:
+      on_recovery_timer(state);
       break;
     case kTimerUpdateConsent:
       KillTimer(state.main_window, timer);
@@ -110,6 +115,7 @@ void save_window_placement(MainWindowState& state) {
 void run_exit_sequence(MainWindowState& state) {
   state.closing = true;
   save_window_placement(state);
+  finish_recovery(state);
   if (const HWND find = find_replace_window(); find != nullptr) DestroyWindow(find);
   DestroyWindow(state.main_window);
 }
@@ -151,6 +157,10 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
       return 0;
     case WM_QUERYENDSESSION:
       return confirm_discard(state) ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      // The session ends after the save question was answered: what was not saved was let go.
+      if (wparam != FALSE) finish_recovery(state);
+      return 0;
     case WM_DROPFILES:
       open_dropped_file(state, reinterpret_cast<HDROP>(wparam));
       return 0;
@@ -210,6 +220,12 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
       return 0;
     case kMessageDownloadResult:
       finish_update_install(state, std::unique_ptr<DownloadResult>(reinterpret_cast<DownloadResult*>(lparam)));
+      return 0;
+    case kMessageRecoveryWritten:
+      on_recovery_written(state, static_cast<std::uint64_t>(wparam), lparam != 0);
+      return 0;
+    case kMessageRecoveryStart:
+      on_recovery_start(state, std::unique_ptr<RecoveryStartRecord>(reinterpret_cast<RecoveryStartRecord*>(lparam)));
       return 0;
     case kMessageOpenPath: {
       const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));

@@ -20,6 +20,8 @@
 
 namespace wrenfold::ui {
 
+struct RecoveryKeeper;  // recovery.cpp
+
 // The working copy of the settings. Every access is counted, so that a use that starts
 // while another is still running (a re-entrant message) is caught instead of silently
 // overwriting the other's changes.
@@ -97,6 +99,9 @@ struct MainWindowState {
   std::size_t decode_replacements = 0;
 
   SearchMemory search;
+
+  // The window's recovery file and its writer; none until the document is first modified.
+  std::shared_ptr<RecoveryKeeper> recovery;
 };
 
 // Fails fast with "the main window exists" when the slot is empty.

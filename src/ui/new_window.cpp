@@ -9,8 +9,6 @@
 #include "win32_handles.h"
 
 namespace wrenfold::ui {
-namespace {
-
 std::u16string own_executable_path() {
   std::wstring path(MAX_PATH, L'\0');
   while (true) {
@@ -23,6 +21,8 @@ std::u16string own_executable_path() {
     path.resize(path.size() * 2);  // long paths are allowed
   }
 }
+
+namespace {
 
 // The child inherits this process's environment, so the variable is set only for the moment
 // of starting it; this process removed its own copy at start-up.

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "placement.h"
 
 namespace wrenfold::ui {
@@ -14,5 +16,8 @@ struct MainWindowState;
 WindowPlacement cascaded_placement(const RECT& source, unsigned dpi, const RECT& work_area, bool maximized);
 
 void open_new_window(MainWindowState& state);
+
+// The path of this process's executable; empty when the system can't say.
+std::u16string own_executable_path();
 
 }  // namespace wrenfold::ui

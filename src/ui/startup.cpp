@@ -18,6 +18,7 @@
 #include "menubar.h"
 #include "message_loop.h"
 #include "popup.h"
+#include "recovery.h"
 #include "settings.h"
 #include "statusbar.h"
 #include "theme.h"
@@ -47,20 +48,22 @@ std::optional<std::u16string> take_placement_variable() {
 
 bool rect_touches_monitor(const RECT& rect) { return MonitorFromRect(&rect, MONITOR_DEFAULTTONULL) != nullptr; }
 
-void post_command_line_path(MainWindowState& state, const std::u16string& command_line) {
+// True when a path was named, even one that turns out unusable.
+bool post_command_line_path(MainWindowState& state, const std::u16string& command_line) {
   const std::optional<std::u16string> argument = command_line_argument(command_line);
-  if (!argument) return;
+  if (!argument) return false;
   const DWORD length = GetFullPathNameW(wide(*argument), 0, nullptr, nullptr);
-  if (length == 0) return;
+  if (length == 0) return true;
   std::wstring full(length, L'\0');
   const DWORD written = GetFullPathNameW(wide(*argument), length, full.data(), nullptr);
-  if (written == 0 || written >= length) return;
+  if (written == 0 || written >= length) return true;
   full.resize(written);
   auto record = std::make_unique<OpenPathRecord>();
   record->path.assign(full.begin(), full.end());
   if (PostMessageW(state.main_window, kMessageOpenPath, 0, reinterpret_cast<LPARAM>(record.get()))) {
     record.release();  // the window takes it over
   }
+  return true;
 }
 
 }  // namespace
@@ -134,7 +137,9 @@ MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& optio
   const std::u16string command_line = options.command_line
                                           ? *options.command_line
                                           : std::u16string(reinterpret_cast<const char16_t*>(GetCommandLineW()));
-  post_command_line_path(state, command_line);
+  const bool start_path_given = post_command_line_path(state, command_line);
+  // Posted after the path, so that an orphan is offered with the named file already open.
+  post_recovery_start(state, start_path_given);
   return state;
 }
 
