@@ -55,6 +55,8 @@ class File {
 
 std::optional<std::u16string> environment_variable(std::u16string_view name);
 std::uint32_t process_id();
+// Lets the calling thread yield to the interface thread when the processor is busy.
+void lower_current_thread_priority();
 
 bool is_path_separator(char16_t unit);
 // `folder` and `name` joined by the system's separator.

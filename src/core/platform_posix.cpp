@@ -262,6 +262,9 @@ std::optional<std::u16string> environment_variable(std::u16string_view name) {
 
 std::uint32_t process_id() { return static_cast<std::uint32_t>(::getpid()); }
 
+// Linux applies a nice value to the calling thread alone.
+void lower_current_thread_priority() { errno = 0; (void)::nice(5); }
+
 bool is_path_separator(char16_t unit) { return unit == u'/'; }
 
 std::u16string join_path(std::u16string_view folder, std::u16string_view name) {

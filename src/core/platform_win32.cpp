@@ -220,6 +220,8 @@ std::optional<std::u16string> environment_variable(std::u16string_view name) {
 
 std::uint32_t process_id() { return GetCurrentProcessId(); }
 
+void lower_current_thread_priority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST); }
+
 bool is_path_separator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
 
 std::u16string join_path(std::u16string_view folder, std::u16string_view name) {

@@ -26,19 +26,23 @@ std::uint64_t fnv1a(std::span<const std::uint8_t> bytes, std::uint64_t hash = 0x
   return hash;
 }
 
+// The same as fnv1a over the units' UTF-16 LE bytes.
+std::uint64_t fnv1a_units(std::u16string_view units, std::uint64_t hash) {
+  for (const char16_t unit : units) {
+    hash ^= static_cast<std::uint8_t>(unit & 0xFF);
+    hash *= 0x100000001b3ULL;
+    hash ^= static_cast<std::uint8_t>(unit >> 8);
+    hash *= 0x100000001b3ULL;
+  }
+  return hash;
+}
+
 void append_line(std::vector<std::uint8_t>& out, std::string_view key, std::string_view value) {
   out.insert(out.end(), key.begin(), key.end());
   out.push_back(':');
   out.push_back(' ');
   out.insert(out.end(), value.begin(), value.end());
   out.push_back('\n');
-}
-
-void append_units(std::vector<std::uint8_t>& out, std::u16string_view units) {
-  for (const char16_t unit : units) {
-    out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(unit >> 8));
-  }
 }
 
 std::string decimal(std::uint64_t value) { return std::to_string(value); }
@@ -115,13 +119,10 @@ std::u16string read_units(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-std::vector<std::uint8_t> format_recovery_file(const RecoveryHeader& header, std::u16string_view text) {
-  std::vector<std::uint8_t> payload;
-  payload.reserve(2 * (text.size() + (header.path ? header.path->size() : 0)));
-  if (header.path) append_units(payload, *header.path);
-  append_units(payload, text);
-
-  std::vector<std::uint8_t> out(kMagic.begin(), kMagic.end());
+RecoveryFileSource::RecoveryFileSource(const RecoveryHeader& header, std::u16string_view text)
+    : path_(header.path ? std::u16string_view(*header.path) : std::u16string_view()), text_(text) {
+  std::vector<std::uint8_t>& out = head_;
+  out.assign(kMagic.begin(), kMagic.end());
   out.push_back('\n');
   append_line(out, "path", header.path ? decimal(header.path->size()) : "none");
   append_line(out, "encoding", kEncodingNames[static_cast<std::size_t>(header.encoding)]);
@@ -135,9 +136,63 @@ std::vector<std::uint8_t> format_recovery_file(const RecoveryHeader& header, std
   append_line(out, "text", decimal(text.size()));
   // The header's fields count as much as the text: a damaged path length or encoding must
   // be caught as surely as a damaged letter.
-  append_line(out, "checksum", hex16(fnv1a(payload, fnv1a(out))));
+  const std::uint64_t checksum = fnv1a_units(text, fnv1a_units(path_, fnv1a(out)));
+  append_line(out, "checksum", hex16(checksum));
   out.push_back('\n');
-  out.insert(out.end(), payload.begin(), payload.end());
+}
+
+Result<std::size_t> RecoveryFileSource::read(std::span<std::uint8_t> buffer) {
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    if (position_ < head_.size()) {
+      const std::size_t count = std::min<std::uint64_t>(buffer.size() - filled, head_.size() - position_);
+      std::copy_n(head_.begin() + static_cast<std::ptrdiff_t>(position_), count, buffer.begin() + filled);
+      filled += count;
+      position_ += count;
+      continue;
+    }
+    const std::uint64_t unit_byte = position_ - head_.size();
+    std::uint64_t unit_index = unit_byte / 2;
+    if (unit_index >= path_.size() + text_.size()) break;
+    const auto unit_at = [&](std::uint64_t index) {
+      return index < path_.size() ? path_[index] : text_[index - path_.size()];
+    };
+    if (unit_byte % 2 == 1) {  // the second half of a unit cut by the previous buffer
+      buffer[filled++] = static_cast<std::uint8_t>(unit_at(unit_index) >> 8);
+      ++position_;
+      continue;
+    }
+    const std::uint64_t end = path_.size() + text_.size();
+    while (unit_index < end && filled + 2 <= buffer.size()) {
+      const char16_t unit = unit_at(unit_index++);
+      buffer[filled++] = static_cast<std::uint8_t>(unit & 0xFF);
+      buffer[filled++] = static_cast<std::uint8_t>(unit >> 8);
+      position_ += 2;
+    }
+    if (unit_index < end && filled < buffer.size()) {
+      buffer[filled++] = static_cast<std::uint8_t>(unit_at(unit_index) & 0xFF);
+      ++position_;
+    }
+  }
+  return filled;
+}
+
+Result<void> RecoveryFileSource::rewind() {
+  position_ = 0;
+  return {};
+}
+
+std::vector<std::uint8_t> format_recovery_file(const RecoveryHeader& header, std::u16string_view text) {
+  RecoveryFileSource source(header, text);
+  std::vector<std::uint8_t> out(1 << 12);
+  std::size_t size = 0;
+  while (true) {
+    if (out.size() - size < 4) out.resize(out.size() * 2);
+    const std::size_t got = *source.read(std::span(out).subspan(size));
+    if (got == 0) break;
+    size += got;
+  }
+  out.resize(size);
   return out;
 }
 

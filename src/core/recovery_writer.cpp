@@ -61,6 +61,8 @@ void RecoveryWriter::wait_until_idle() {
 }
 
 void RecoveryWriter::run() {
+  // Typing comes first; the file only has to be there a moment later.
+  platform::lower_current_thread_priority();
   std::unique_lock lock(mutex_);
   while (true) {
     changed_.wait(lock, [this] { return stopping_ || pending_write_ || pending_removal_; });
@@ -80,7 +82,7 @@ void RecoveryWriter::run() {
       platform::delete_file(job.path);
     } else {
       const auto started = std::chrono::steady_clock::now();
-      const std::vector<std::uint8_t> bytes = format_recovery_file(job.header, *job.text);
+      RecoveryFileSource bytes(job.header, *job.text);
       // The folder may have been removed since the last write; the writer reports the rest.
       platform::create_folders(parent_folder(job.path));
       const bool ok = write_file_atomically(job.path, bytes).ok();

@@ -69,6 +69,24 @@ TEST(RecoveryFile, EmptyTextAndAnEmptyPathAreKeptApartFromNone) {
   expect_same(*read, header, u"");
 }
 
+TEST(RecoveryFile, PiecesOfAnySizeMakeTheSameBytes) {
+  // Odd buffer sizes cut units in half, between the header, the path and the text.
+  const RecoveryHeader header = sample_header();
+  const std::u16string text = u"piece\rby piece \u20ac";
+  const std::vector<std::uint8_t> whole = format_recovery_file(header, text);
+  for (const std::size_t size : {4u, 5u, 7u, 64u}) {
+    RecoveryFileSource source(header, text);
+    std::vector<std::uint8_t> joined;
+    std::vector<std::uint8_t> buffer(size);
+    for (int pass = 0; pass < 2; ++pass) {  // and again after a rewind
+      joined.clear();
+      ASSERT_TRUE(source.rewind().ok());
+      while (const std::size_t got = *source.read(buffer)) joined.insert(joined.end(), buffer.begin(), buffer.begin() + got);
+      EXPECT_EQ(joined, whole) << "pieces of " << size << ", pass " << pass;
+    }
+  }
+}
+
 TEST(RecoveryFile, EveryCutShortFileIsReported) {
   const std::vector<std::uint8_t> whole = format_recovery_file(sample_header(), u"some text\rmore");
   for (std::size_t length = 0; length < whole.size(); ++length) {
