@@ -25,16 +25,19 @@ class ProgramEditMark {
 }  // namespace
 
 void apply_theme(MainWindowState& state) {
-  const Theme theme = state.settings.use()->theme;
-  const ThemeColors palette = resolve_palette(theme);
-  set_process_dark_mode(palette.is_dark);
-  theme_title_bar(state.main_window, palette);
-  // Also darkens the editor's scroll bars.
-  set_window_theme(state.editor, palette.is_dark, L"Explorer");
+  const ThemeColors palette = resolve_palette(state.settings.use()->theme);
   {
     const ProgramEditMark mark(state.loading);
     set_editor_colors(state.editor, palette);
   }
+  apply_theme_to_windows(state, palette);
+}
+
+void apply_theme_to_windows(MainWindowState& state, const ThemeColors& palette) {
+  set_process_dark_mode(palette.is_dark);
+  theme_title_bar(state.main_window, palette);
+  // Also darkens the editor's scroll bars.
+  set_window_theme(state.editor, palette.is_dark, L"Explorer");
   refresh_menu_theme(state);
   DrawMenuBar(state.main_window);
   RedrawWindow(state.main_window, nullptr, nullptr,

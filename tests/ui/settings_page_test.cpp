@@ -133,5 +133,35 @@ TEST_F(SettingsPageTest, EachChangeIsStoredAndAppliedAtOnce) {
   EXPECT_EQ(state().settings.read().theme, Theme::Dark) << "the window's working copy too";
 }
 
+CHARFORMAT2W editor_format(HWND editor, WPARAM which) {
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof format;
+  if (which == SCF_SELECTION) SendMessageW(editor, EM_SETSEL, 0, -1);
+  SendMessageW(editor, EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+TEST_F(SettingsPageTest, ThemeChangeAloneRecoloursTextAndCharacterBackground) {
+  SetWindowTextW(state().editor, L"some text\rand a second line");
+  state().modified = false;
+  ModalScript script(L"WrenfoldSettings");
+  for (const auto& [button, palette] : {std::pair{11, &kDarkPalette}, std::pair{10, &kLightPalette}}) {
+    script.then([this, button, palette](HWND window) {
+      SendMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
+      // No font change after it: the theme change itself must reach every character.
+      for (const WPARAM which : {WPARAM{SCF_SELECTION}, WPARAM{SCF_DEFAULT}}) {
+        const CHARFORMAT2W format = editor_format(state().editor, which);
+        EXPECT_EQ(format.crTextColor, palette->text) << "format " << which;
+        EXPECT_TRUE(format.dwMask & CFM_BACKCOLOR) << "one background over the whole text";
+        EXPECT_FALSE(format.dwEffects & CFE_AUTOBACKCOLOR) << "format " << which;
+        EXPECT_EQ(format.crBackColor, palette->background) << "format " << which;
+      }
+      EXPECT_FALSE(state().modified) << "a colour change is not an edit";
+    });
+  }
+  script.then([](HWND window) { PostMessageW(window, WM_COMMAND, 2, 0); });
+  ASSERT_TRUE(open_with(script));
+}
+
 }  // namespace
 }  // namespace wrenfold::ui

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "commands.h"
 #include "form.h"
 #include "main_window_state.h"
 #include "startup.h"
@@ -203,9 +204,12 @@ TEST_F(EditorColors, TextAndBackgroundFollowThePalette) {
     EXPECT_TRUE(whole.dwMask & CFM_COLOR) << "one colour over the whole text";
     EXPECT_FALSE(whole.dwEffects & CFE_AUTOCOLOR);
     EXPECT_EQ(whole.crTextColor, palette->text);
+    EXPECT_FALSE(whole.dwEffects & CFE_AUTOBACKCOLOR);
+    EXPECT_EQ(whole.crBackColor, palette->background);
     const CHARFORMAT2W typed = format(SCF_DEFAULT);
     EXPECT_FALSE(typed.dwEffects & CFE_AUTOCOLOR);
     EXPECT_EQ(typed.crTextColor, palette->text);
+    EXPECT_EQ(typed.crBackColor, palette->background);
     // The message answers the colour it replaces.
     EXPECT_EQ(static_cast<COLORREF>(SendMessageW(editor_, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
               palette->background);
@@ -310,6 +314,7 @@ TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
     apply_theme(*state_);
     EXPECT_EQ(current_palette().is_dark, expected.is_dark);
     EXPECT_EQ(whole_text_format().crTextColor, expected.text);
+    EXPECT_EQ(whole_text_format().crBackColor, expected.background);
     EXPECT_EQ(static_cast<COLORREF>(
                   SendMessageW(state_->editor, EM_SETBKGNDCOLOR, 0, expected.background)),
               expected.background);
@@ -317,6 +322,34 @@ TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
     EXPECT_FALSE(state_->loading);
     EXPECT_GE(find_field_theme_changes_, 1) << "the Find and Replace window follows";
   }
+}
+
+// Counts the character-format messages that cover the whole text.
+LRESULT CALLBACK count_whole_text_formats(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                          UINT_PTR, DWORD_PTR count) {
+  if (message == EM_SETCHARFORMAT && (wparam & SCF_ALL) != 0) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST_F(ApplyTheme, ViewSettingsFormatTheWholeTextOnceWithFontAndColours) {
+  SetWindowTextW(state_->editor, L"some text\rand more");
+  state_->modified = false;
+  {
+    GuardedSettings::Use settings = state_->settings.use();
+    settings->theme = Theme::Dark;
+    settings->font_size_points = 15;
+  }
+  int whole_text_formats = 0;
+  SetWindowSubclass(state_->editor, count_whole_text_formats, 2,
+                    reinterpret_cast<DWORD_PTR>(&whole_text_formats));
+  apply_view_settings(*state_);
+  RemoveWindowSubclass(state_->editor, count_whole_text_formats, 2);
+  EXPECT_EQ(whole_text_formats, 1);
+  const CHARFORMAT2W format = whole_text_format();
+  EXPECT_EQ(format.yHeight, 15 * 20);
+  EXPECT_EQ(format.crTextColor, kDarkPalette.text);
+  EXPECT_EQ(format.crBackColor, kDarkPalette.background);
+  EXPECT_FALSE(state_->modified);
 }
 
 }  // namespace
