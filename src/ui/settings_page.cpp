@@ -452,6 +452,10 @@ void show_download_progress(unsigned thousandths) {
   SendMessageW(control(kProgress), PBM_SETPOS, thousandths, 0);
 }
 
+void theme_settings_window() {
+  if (t_page != nullptr) theme_dialog_window(t_page->window);
+}
+
 void close_settings_window() {
   if (t_page != nullptr) t_page->close = true;
 }
@@ -460,7 +464,6 @@ void set_theme_from_settings_window(Theme theme) {
   MainWindowState& state = main_window_state();
   store_settings_change(state, [theme](AppSettings& settings) { settings.theme = theme; });
   apply_theme(state);
-  if (t_page != nullptr) theme_dialog_window(t_page->window);
 }
 
 void set_font_from_settings_window() {

@@ -1,5 +1,6 @@
 #include "main_window_state.h"
 #include "form.h"
+#include "settings_page.h"
 #include "theme.h"
 #include "theme_hooks.h"
 
@@ -43,6 +44,8 @@ void apply_theme_to_windows(MainWindowState& state, const ThemeColors& palette) 
   RedrawWindow(state.main_window, nullptr, nullptr,
                RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
   if (const HWND find = find_replace_window(); find != nullptr) theme_dialog_window(find);
+  // Open while the system switches under the System theme, it must follow as well.
+  theme_settings_window();
   layout_main_window(state);
 }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <richedit.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +161,67 @@ TEST_F(SettingsPageTest, ThemeChangeAloneRecoloursTextAndCharacterBackground) {
     });
   }
   script.then([](HWND window) { PostMessageW(window, WM_COMMAND, 2, 0); });
+  ASSERT_TRUE(open_with(script));
+}
+
+// Counts WM_THEMECHANGED for a window subclassed with it.
+LRESULT CALLBACK count_theme_changes(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                     DWORD_PTR count) {
+  if (message == WM_THEMECHANGED) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+constexpr wchar_t kPersonalizeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+// Sets the current user's apps mode for the test and puts the old value back afterwards.
+class AppsModeOverride {
+ public:
+  explicit AppsModeOverride(DWORD apps_use_light_theme) {
+    DWORD size = sizeof old_;
+    had_ = RegGetValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &old_,
+                        &size) == ERROR_SUCCESS;
+    set(apps_use_light_theme);
+  }
+  ~AppsModeOverride() {
+    if (had_) {
+      set(old_);
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme");
+    }
+  }
+  void set(DWORD value) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme", REG_DWORD, &value, sizeof value);
+  }
+
+ private:
+  bool had_ = false;
+  DWORD old_ = 1;
+};
+
+class SystemThemeSettingsPageTest : public SettingsPageTest {
+ protected:
+  AppSettings initial_settings() override {
+    AppSettings settings = SettingsPageTest::initial_settings();
+    settings.theme = Theme::System;
+    return settings;
+  }
+};
+
+TEST_F(SystemThemeSettingsPageTest, SystemSwitchWhileOpenReThemesTheWindow) {
+  AppsModeOverride apps_mode(1);
+  resolve_palette(Theme::System);
+  int theme_changes = 0;
+  ModalScript script(L"WrenfoldSettings");
+  script.then([&](HWND window) {
+    EXPECT_FALSE(current_palette().is_dark);
+    SetWindowSubclass(GetDlgItem(window, 22), count_theme_changes, 1, reinterpret_cast<DWORD_PTR>(&theme_changes));
+    apps_mode.set(0);
+    SendMessageW(state().main_window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+    EXPECT_TRUE(current_palette().is_dark);
+    EXPECT_GE(theme_changes, 1) << "the open Settings window's controls follow the switch";
+    RemoveWindowSubclass(GetDlgItem(window, 22), count_theme_changes, 1);
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
   ASSERT_TRUE(open_with(script));
 }
 
