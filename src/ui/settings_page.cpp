@@ -76,6 +76,7 @@ struct SettingsPage {
   unsigned dpi = 96;
   bool close = false;
   bool filling = false;  // set while the controls get their first values
+  HWND focus = nullptr;  // the control that had the keyboard when the window was last left
   UniqueFont preview_font;
 };
 
@@ -178,6 +179,17 @@ LRESULT CALLBACK settings_procedure(HWND window, UINT message, WPARAM wparam, LP
       page->close = true;
       return 0;
     case WM_COMMAND: return on_command(*page, LOWORD(wparam), HIWORD(wparam));
+    case WM_ACTIVATE:
+      // Left with Alt+Tab and come back to, the keyboard goes back where it was, not to the window.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) page->focus = focus;
+      } else if (page->focus != nullptr && IsWindow(page->focus) && IsWindowEnabled(page->focus) &&
+                 IsWindowVisible(page->focus)) {
+        SetFocus(page->focus);
+        return 0;
+      }
+      break;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lparam);
       if (header->idFrom == kLink && (header->code == NM_CLICK || header->code == NM_RETURN)) {

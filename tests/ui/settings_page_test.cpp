@@ -164,6 +164,24 @@ TEST_F(SettingsPageTest, ThemeChangeAloneRecoloursTextAndCharacterBackground) {
   ASSERT_TRUE(open_with(script));
 }
 
+TEST_F(SettingsPageTest, FocusComesBackAfterSwitchingAwayAndBack) {
+  HWND elsewhere = nullptr;
+  ModalScript script(L"WrenfoldSettings");
+  script.then([&](HWND window) {
+    SetFocus(GetDlgItem(window, 22));
+    elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    SetActiveWindow(elsewhere);
+    EXPECT_NE(GetActiveWindow(), window);
+    SetActiveWindow(window);
+    EXPECT_EQ(GetActiveWindow(), window);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, 22)) << "the Size list has the keyboard again";
+    DestroyWindow(elsewhere);
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
+  ASSERT_TRUE(open_with(script));
+}
+
 // Counts WM_THEMECHANGED for a window subclassed with it.
 LRESULT CALLBACK count_theme_changes(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                      DWORD_PTR count) {
