@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "font_size.h"
+
 #include <richedit.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "edits.h"
 #include "fatal.h"
 #include "find_window.h"
+#include "font_size.h"
 #include "format_menus.h"
 #include "go_to_window.h"
 #include "layout.h"
@@ -77,7 +80,7 @@ void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
 void set_editor_character_format(HWND editor, const AppSettings& settings, const ThemeColors& palette) {
   CHARFORMAT2W format = {};
   format.dwMask = CFM_SIZE | CFM_FACE | CFM_CHARSET | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
-  format.yHeight = static_cast<LONG>(std::lround(settings.font_size_points * 20.0));
+  format.yHeight = static_cast<LONG>(std::lround(usable_font_points(settings.font_size_points) * 20.0));
   format.dwEffects = (settings.font_bold ? CFE_BOLD : 0) | (settings.font_italic ? CFE_ITALIC : 0);
   format.bCharSet = DEFAULT_CHARSET;
   const std::size_t length = std::min<std::size_t>(settings.font_family.size(), LF_FACESIZE - 1);

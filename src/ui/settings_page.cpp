@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "commands.h"
+#include "font_size.h"
 #include "form.h"
 #include "main_window_state.h"
 #include "settings_change.h"
@@ -114,7 +115,7 @@ HWND control(int id) { return GetDlgItem(t_page->window, id); }
 int selected_index(int id) { return static_cast<int>(SendMessageW(control(id), CB_GETCURSEL, 0, 0)); }
 
 void set_preview_font(SettingsPage& page, const AppSettings& settings) {
-  const int height = -static_cast<int>(std::lround(page.dpi * settings.font_size_points / 72.0));
+  const int height = -static_cast<int>(std::lround(page.dpi * usable_font_points(settings.font_size_points) / 72.0));
   UniqueFont font(CreateFontW(height, 0, 0, 0, settings.font_bold ? FW_BOLD : FW_NORMAL, settings.font_italic, FALSE,
                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                               DEFAULT_PITCH, reinterpret_cast<const wchar_t*>(settings.font_family.c_str())));

@@ -182,6 +182,27 @@ TEST_F(SettingsPageTest, FocusComesBackAfterSwitchingAwayAndBack) {
   ASSERT_TRUE(open_with(script));
 }
 
+class HugeFontSettingsPageTest : public SettingsPageTest {
+ protected:
+  AppSettings initial_settings() override {
+    AppSettings settings = SettingsPageTest::initial_settings();
+    settings.font_size_points = 1e12;  // hand-edited
+    return settings;
+  }
+};
+
+TEST_F(HugeFontSettingsPageTest, SizeBeyondAnyFontIsClampedForTheEditorAndThePreview) {
+  const CHARFORMAT2W format = editor_format(state().editor, SCF_DEFAULT);
+  EXPECT_EQ(format.yHeight, 1638 * 20) << "the largest size the editor takes";
+  ModalScript script(L"WrenfoldSettings");
+  script.then([](HWND window) {
+    EXPECT_EQ(font_of(GetDlgItem(window, 23)).lfHeight, -2184) << "1638 points at 96 DPI";
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
+  ASSERT_TRUE(open_with(script));
+  EXPECT_EQ(stored_settings().font_size_points, 1e12) << "the file keeps what it was given";
+}
+
 // Counts WM_THEMECHANGED for a window subclassed with it.
 LRESULT CALLBACK count_theme_changes(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                      DWORD_PTR count) {
