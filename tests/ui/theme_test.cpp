@@ -6,7 +6,6 @@
 #include <ole2.h>
 #include <richedit.h>
 
-#include <cstddef>
 #include <thread>
 #include <vector>
 
@@ -47,10 +46,6 @@ TEST(Theme, PalettesHoldTheirStoredWords) {
   }
   EXPECT_FALSE(kLightPalette.is_dark);
   EXPECT_TRUE(kDarkPalette.is_dark);
-  // Ten colours and a one-byte flag, in this order: painting code indexes nothing, but the
-  // record is the documented shape.
-  EXPECT_EQ(offsetof(ThemeColors, is_dark), 10 * sizeof(COLORREF));
-  EXPECT_EQ(sizeof(ThemeColors::is_dark), 1u);
 }
 
 // Puts the current user's "AppsUseLightTheme" back as it was, whatever the test wrote.
@@ -322,6 +317,23 @@ TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
     EXPECT_FALSE(state_->loading);
     EXPECT_GE(find_field_theme_changes_, 1) << "the Find and Replace window follows";
   }
+}
+
+TEST_F(ApplyTheme, MainWindowPaintsItsBackgroundInTheResolvedPalette) {
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  for (const auto& [theme, word] : {std::pair{Theme::Dark, COLORREF{0x282828}}, std::pair{Theme::Light, COLORREF{0xF9F9F9}}}) {
+    state_->settings.use()->theme = theme;
+    apply_theme(*state_);
+    SendMessageW(state_->main_window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    EXPECT_EQ(GetPixel(dc, 1, 1), word) << "theme " << static_cast<int>(theme);
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
 }
 
 // Counts the character-format messages that cover the whole text.
