@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "font_size.h"
+
 #include <richedit.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "edits.h"
 #include "fatal.h"
 #include "find_window.h"
+#include "font_size.h"
 #include "format_menus.h"
 #include "go_to_window.h"
 #include "layout.h"
@@ -76,19 +79,14 @@ void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
 
 void set_editor_character_format(HWND editor, const AppSettings& settings, const ThemeColors& palette) {
   CHARFORMAT2W format = {};
-  format.cbSize = sizeof format;
-  format.dwMask = CFM_SIZE | CFM_COLOR | CFM_FACE | CFM_CHARSET | CFM_BACKCOLOR | CFM_BOLD |
-                  CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
-  format.yHeight = static_cast<LONG>(std::lround(settings.font_size_points * 20.0));
+  format.dwMask = CFM_SIZE | CFM_FACE | CFM_CHARSET | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
+  format.yHeight = static_cast<LONG>(std::lround(usable_font_points(settings.font_size_points) * 20.0));
   format.dwEffects = (settings.font_bold ? CFE_BOLD : 0) | (settings.font_italic ? CFE_ITALIC : 0);
-  format.crTextColor = palette.text;
-  format.crBackColor = palette.background;
   format.bCharSet = DEFAULT_CHARSET;
   const std::size_t length = std::min<std::size_t>(settings.font_family.size(), LF_FACESIZE - 1);
   std::copy_n(settings.font_family.begin(), length, format.szFaceName);
-  SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-  SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-  SendMessageW(editor, EM_SETBKGNDCOLOR, 0, palette.background);
+  // Colours go in the same pass: formatting the whole text twice costs on large documents.
+  set_editor_format(editor, format, palette);
 }
 
 }  // namespace
@@ -164,8 +162,8 @@ void apply_view_settings(MainWindowState& state) {
 
   if (state.status_bar != nullptr) ShowWindow(state.status_bar, settings.status_bar ? SW_SHOW : SW_HIDE);
   if (state.gutter != nullptr) ShowWindow(state.gutter, settings.line_numbers ? SW_SHOW : SW_HIDE);
-  // Title bar, editor theme and colours, check marks, repaint, the Find window, layout.
-  apply_theme(state);
+  // Title bar, editor theme, check marks, repaint, the Find window, layout.
+  apply_theme_to_windows(state, palette);
 }
 
 void dispatch_command(MainWindowState& state, unsigned command) {

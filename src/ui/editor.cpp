@@ -11,6 +11,7 @@
 
 #include "commands.h"
 #include "fatal.h"
+#include "font_size.h"
 #include "gutter.h"
 #include "layout.h"
 #include "main_window_state.h"
@@ -257,7 +258,7 @@ void zoom_step(MainWindowState& state) {
 
   // Eight widths of "x" at the zoomed size, in points at zoom 1.
   {
-    const int height = static_cast<int>(std::lround(state.zoom * settings.font_size_points * system_dpi / 72.0));
+    const int height = static_cast<int>(std::lround(state.zoom * usable_font_points(settings.font_size_points) * system_dpi / 72.0));
     UniqueFont font(make_editor_font(settings, height));
     WindowDc screen(nullptr);
     SelectedObject selected(screen.get(), font.get());
@@ -269,7 +270,7 @@ void zoom_step(MainWindowState& state) {
   }
 
   const int gutter_height =
-      static_cast<int>(std::lround(settings.font_size_points * state.zoom * window_dpi_value / 72.0));
+      static_cast<int>(std::lround(usable_font_points(settings.font_size_points) * state.zoom * window_dpi_value / 72.0));
   state.gutter_font.reset(make_editor_font(settings, gutter_height));
   {
     WindowDc dc(state.main_window);

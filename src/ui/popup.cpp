@@ -17,19 +17,21 @@ constexpr LRESULT kExecuteItem = MNC_EXECUTE << 16;
 thread_local std::vector<OwnerDrawnItem> t_items;
 thread_local bool t_keyboard_cues = false;
 
-// Lives for the thread; replaced only when the colour changes.
+// One brush per colour, kept for the thread's life: a menu that is open while the theme changes
+// still paints with the old colour's brush, so it must not be deleted under it. There are only
+// the two palettes' colours.
 struct PopupBackgroundBrush {
   UniqueBrush brush;
   COLORREF color = 0;
 };
-thread_local PopupBackgroundBrush t_background;
+thread_local std::vector<PopupBackgroundBrush> t_backgrounds;
 
 HBRUSH popup_background_brush(COLORREF color) {
-  if (!t_background.brush || t_background.color != color) {
-    t_background.brush.reset(CreateSolidBrush(color));
-    t_background.color = color;
-  }
-  return t_background.brush.get();
+  const auto found = std::find_if(t_backgrounds.begin(), t_backgrounds.end(),
+                                  [color](const PopupBackgroundBrush& kept) { return kept.color == color; });
+  if (found != t_backgrounds.end()) return found->brush.get();
+  t_backgrounds.push_back({UniqueBrush(CreateSolidBrush(color)), color});
+  return t_backgrounds.back().brush.get();
 }
 
 ULONG_PTR record_item(OwnerDrawnItem item) {

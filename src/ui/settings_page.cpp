@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "commands.h"
+#include "font_size.h"
 #include "form.h"
 #include "main_window_state.h"
 #include "settings_change.h"
@@ -76,6 +77,7 @@ struct SettingsPage {
   unsigned dpi = 96;
   bool close = false;
   bool filling = false;  // set while the controls get their first values
+  HWND focus = nullptr;  // the control that had the keyboard when the window was last left
   UniqueFont preview_font;
 };
 
@@ -113,7 +115,7 @@ HWND control(int id) { return GetDlgItem(t_page->window, id); }
 int selected_index(int id) { return static_cast<int>(SendMessageW(control(id), CB_GETCURSEL, 0, 0)); }
 
 void set_preview_font(SettingsPage& page, const AppSettings& settings) {
-  const int height = -static_cast<int>(std::lround(page.dpi * settings.font_size_points / 72.0));
+  const int height = -static_cast<int>(std::lround(page.dpi * usable_font_points(settings.font_size_points) / 72.0));
   UniqueFont font(CreateFontW(height, 0, 0, 0, settings.font_bold ? FW_BOLD : FW_NORMAL, settings.font_italic, FALSE,
                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                               DEFAULT_PITCH, reinterpret_cast<const wchar_t*>(settings.font_family.c_str())));
@@ -178,6 +180,17 @@ LRESULT CALLBACK settings_procedure(HWND window, UINT message, WPARAM wparam, LP
       page->close = true;
       return 0;
     case WM_COMMAND: return on_command(*page, LOWORD(wparam), HIWORD(wparam));
+    case WM_ACTIVATE:
+      // Left with Alt+Tab and come back to, the keyboard goes back where it was, not to the window.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) page->focus = focus;
+      } else if (page->focus != nullptr && IsWindow(page->focus) && IsWindowEnabled(page->focus) &&
+                 IsWindowVisible(page->focus)) {
+        SetFocus(page->focus);
+        return 0;
+      }
+      break;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lparam);
       if (header->idFrom == kLink && (header->code == NM_CLICK || header->code == NM_RETURN)) {
@@ -452,6 +465,10 @@ void show_download_progress(unsigned thousandths) {
   SendMessageW(control(kProgress), PBM_SETPOS, thousandths, 0);
 }
 
+void theme_settings_window() {
+  if (t_page != nullptr) theme_dialog_window(t_page->window);
+}
+
 void close_settings_window() {
   if (t_page != nullptr) t_page->close = true;
 }
@@ -460,7 +477,6 @@ void set_theme_from_settings_window(Theme theme) {
   MainWindowState& state = main_window_state();
   store_settings_change(state, [theme](AppSettings& settings) { settings.theme = theme; });
   apply_theme(state);
-  if (t_page != nullptr) theme_dialog_window(t_page->window);
 }
 
 void set_font_from_settings_window() {

@@ -48,6 +48,9 @@ void disable_update_buttons();
 // The download has started: the bar at zero, shown, and "Downloading...".
 void show_download_started();
 void show_download_progress(unsigned thousandths);
+// Re-themes the open window in the current palette; nothing happens while it is closed.
+void theme_settings_window();
+
 // The window closes at its next message.
 void close_settings_window();
 

@@ -1,7 +1,6 @@
 #include "theme.h"
 
 #include <dwmapi.h>
-#include <richedit.h>
 
 #include <optional>
 
@@ -116,16 +115,21 @@ void theme_title_bar(HWND window, const ThemeColors& palette) {
   set_caption_color(window, palette.background);
 }
 
-void set_editor_colors(HWND editor, const ThemeColors& palette) {
-  CHARFORMAT2W format = {};
+void set_editor_format(HWND editor, CHARFORMAT2W format, const ThemeColors& palette) {
   format.cbSize = sizeof(format);
-  format.dwMask = CFM_COLOR;
-  format.dwEffects = 0;  // no CFE_AUTOCOLOR: the system's window text colour would win
+  format.dwMask |= CFM_COLOR | CFM_BACKCOLOR;
+  // No CFE_AUTOCOLOR or CFE_AUTOBACKCOLOR: the system's window colours would win.
+  format.dwEffects &= ~(CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR);
   format.crTextColor = palette.text;
+  format.crBackColor = palette.background;
   SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   // The default format colours text typed into an empty editor.
   SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   SendMessageW(editor, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(palette.background));
+}
+
+void set_editor_colors(HWND editor, const ThemeColors& palette) {
+  set_editor_format(editor, CHARFORMAT2W{}, palette);
 }
 
 HWND find_replace_window() {

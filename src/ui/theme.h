@@ -3,6 +3,7 @@
 // title bars, menus and standard controls dark.
 
 #include <windows.h>
+#include <richedit.h>
 
 #include "settings.h"
 
@@ -81,7 +82,12 @@ void set_caption_color(HWND window, COLORREF color);
 // Both of the above from a palette: dark flag and the palette's background as caption.
 void theme_title_bar(HWND window, const ThemeColors& palette);
 
-// The editor's text colour, for the whole text and as the default format, and its background.
+// The one place that gives the editor its colours: `format`, with whatever else its mask holds,
+// gets the palette's text and character background colours and goes to the whole text and to the
+// default format; the control's background follows. One pass over the text.
+void set_editor_format(HWND editor, CHARFORMAT2W format, const ThemeColors& palette);
+
+// set_editor_format with the colours alone.
 void set_editor_colors(HWND editor, const ThemeColors& palette);
 
 // The Find and Replace window of this thread, hidden or shown, or null before it is created.
@@ -91,5 +97,9 @@ HWND find_replace_window();
 // repaint, the Find and Replace window, layout. At start-up once the windows exist, after the
 // Settings window changed the theme, and when the system's apps mode changes under System.
 void apply_theme(MainWindowState& state);
+
+// All of apply_theme after the editor's character colours, for a palette just resolved: the
+// view-settings step formats the text itself, colours included, and goes on here.
+void apply_theme_to_windows(MainWindowState& state, const ThemeColors& palette);
 
 }  // namespace wrenfold::ui

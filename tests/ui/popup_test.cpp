@@ -113,6 +113,27 @@ TEST_F(PopupMenu, BackgroundFollowsThePaletteOnEachSetting) {
   DestroyMenu(menu);
 }
 
+TEST_F(PopupMenu, AnOpenMenuKeepsItsBrushThroughThemeSwitches) {
+  // The context menu, open in the light theme while the system switches to dark and back.
+  HMENU open = build_sample_menu();
+  prepare_popup_menu(open);
+  MENUINFO info = {};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_BACKGROUND;
+  ASSERT_TRUE(GetMenuInfo(open, &info));
+  const HBRUSH open_brush = info.hbrBack;
+  HMENU main_menu_popup = build_sample_menu();
+  for (const Theme theme : {Theme::Dark, Theme::Light, Theme::Dark}) {
+    resolve_palette(theme);
+    set_popup_menu_background(main_menu_popup);  // what the theme change does
+    EXPECT_EQ(GetObjectType(open_brush), static_cast<DWORD>(OBJ_BRUSH)) << "the open menu's brush still exists";
+    EXPECT_EQ(menu_background_color(open), RGB(251, 251, 251));
+  }
+  EXPECT_EQ(menu_background_color(main_menu_popup), RGB(44, 44, 44));
+  DestroyMenu(main_menu_popup);
+  DestroyMenu(open);
+}
+
 TEST(PopupLabels, MnemonicsAndMarkers) {
   struct Row {
     const char16_t* label;

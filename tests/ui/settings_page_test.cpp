@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <richedit.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,136 @@ TEST_F(SettingsPageTest, EachChangeIsStoredAndAppliedAtOnce) {
   });
   ASSERT_TRUE(open_with(script));
   EXPECT_EQ(state().settings.read().theme, Theme::Dark) << "the window's working copy too";
+}
+
+CHARFORMAT2W editor_format(HWND editor, WPARAM which) {
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof format;
+  if (which == SCF_SELECTION) SendMessageW(editor, EM_SETSEL, 0, -1);
+  SendMessageW(editor, EM_GETCHARFORMAT, which, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+TEST_F(SettingsPageTest, ThemeChangeAloneRecoloursTextAndCharacterBackground) {
+  SetWindowTextW(state().editor, L"some text\rand a second line");
+  state().modified = false;
+  ModalScript script(L"WrenfoldSettings");
+  for (const auto& [button, palette] : {std::pair{11, &kDarkPalette}, std::pair{10, &kLightPalette}}) {
+    script.then([this, button, palette](HWND window) {
+      SendMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
+      // No font change after it: the theme change itself must reach every character.
+      for (const WPARAM which : {WPARAM{SCF_SELECTION}, WPARAM{SCF_DEFAULT}}) {
+        const CHARFORMAT2W format = editor_format(state().editor, which);
+        EXPECT_EQ(format.crTextColor, palette->text) << "format " << which;
+        EXPECT_TRUE(format.dwMask & CFM_BACKCOLOR) << "one background over the whole text";
+        EXPECT_FALSE(format.dwEffects & CFE_AUTOBACKCOLOR) << "format " << which;
+        EXPECT_EQ(format.crBackColor, palette->background) << "format " << which;
+      }
+      EXPECT_FALSE(state().modified) << "a colour change is not an edit";
+    });
+  }
+  script.then([](HWND window) { PostMessageW(window, WM_COMMAND, 2, 0); });
+  ASSERT_TRUE(open_with(script));
+}
+
+TEST_F(SettingsPageTest, FocusComesBackAfterSwitchingAwayAndBack) {
+  HWND elsewhere = nullptr;
+  ModalScript script(L"WrenfoldSettings");
+  script.then([&](HWND window) {
+    SetFocus(GetDlgItem(window, 22));
+    elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    SetActiveWindow(elsewhere);
+    EXPECT_NE(GetActiveWindow(), window);
+    SetActiveWindow(window);
+    EXPECT_EQ(GetActiveWindow(), window);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, 22)) << "the Size list has the keyboard again";
+    DestroyWindow(elsewhere);
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
+  ASSERT_TRUE(open_with(script));
+}
+
+class HugeFontSettingsPageTest : public SettingsPageTest {
+ protected:
+  AppSettings initial_settings() override {
+    AppSettings settings = SettingsPageTest::initial_settings();
+    settings.font_size_points = 1e12;  // hand-edited
+    return settings;
+  }
+};
+
+TEST_F(HugeFontSettingsPageTest, SizeBeyondAnyFontIsClampedForTheEditorAndThePreview) {
+  const CHARFORMAT2W format = editor_format(state().editor, SCF_DEFAULT);
+  EXPECT_EQ(format.yHeight, 1638 * 20) << "the largest size the editor takes";
+  ModalScript script(L"WrenfoldSettings");
+  script.then([](HWND window) {
+    EXPECT_EQ(font_of(GetDlgItem(window, 23)).lfHeight, -2184) << "1638 points at 96 DPI";
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
+  ASSERT_TRUE(open_with(script));
+  EXPECT_EQ(stored_settings().font_size_points, 1e12) << "the file keeps what it was given";
+}
+
+// Counts WM_THEMECHANGED for a window subclassed with it.
+LRESULT CALLBACK count_theme_changes(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                     DWORD_PTR count) {
+  if (message == WM_THEMECHANGED) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+constexpr wchar_t kPersonalizeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+// Sets the current user's apps mode for the test and puts the old value back afterwards.
+class AppsModeOverride {
+ public:
+  explicit AppsModeOverride(DWORD apps_use_light_theme) {
+    DWORD size = sizeof old_;
+    had_ = RegGetValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &old_,
+                        &size) == ERROR_SUCCESS;
+    set(apps_use_light_theme);
+  }
+  ~AppsModeOverride() {
+    if (had_) {
+      set(old_);
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme");
+    }
+  }
+  void set(DWORD value) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kPersonalizeKey, L"AppsUseLightTheme", REG_DWORD, &value, sizeof value);
+  }
+
+ private:
+  bool had_ = false;
+  DWORD old_ = 1;
+};
+
+class SystemThemeSettingsPageTest : public SettingsPageTest {
+ protected:
+  AppSettings initial_settings() override {
+    AppSettings settings = SettingsPageTest::initial_settings();
+    settings.theme = Theme::System;
+    return settings;
+  }
+};
+
+TEST_F(SystemThemeSettingsPageTest, SystemSwitchWhileOpenReThemesTheWindow) {
+  AppsModeOverride apps_mode(1);
+  resolve_palette(Theme::System);
+  int theme_changes = 0;
+  ModalScript script(L"WrenfoldSettings");
+  script.then([&](HWND window) {
+    EXPECT_FALSE(current_palette().is_dark);
+    SetWindowSubclass(GetDlgItem(window, 22), count_theme_changes, 1, reinterpret_cast<DWORD_PTR>(&theme_changes));
+    apps_mode.set(0);
+    SendMessageW(state().main_window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+    EXPECT_TRUE(current_palette().is_dark);
+    EXPECT_GE(theme_changes, 1) << "the open Settings window's controls follow the switch";
+    RemoveWindowSubclass(GetDlgItem(window, 22), count_theme_changes, 1);
+    PostMessageW(window, WM_COMMAND, 2, 0);
+  });
+  ASSERT_TRUE(open_with(script));
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 #include <ole2.h>
 #include <richedit.h>
 
-#include <cstddef>
 #include <thread>
 #include <vector>
 
+#include "commands.h"
 #include "form.h"
 #include "main_window_state.h"
 #include "startup.h"
@@ -46,10 +46,6 @@ TEST(Theme, PalettesHoldTheirStoredWords) {
   }
   EXPECT_FALSE(kLightPalette.is_dark);
   EXPECT_TRUE(kDarkPalette.is_dark);
-  // Ten colours and a one-byte flag, in this order: painting code indexes nothing, but the
-  // record is the documented shape.
-  EXPECT_EQ(offsetof(ThemeColors, is_dark), 10 * sizeof(COLORREF));
-  EXPECT_EQ(sizeof(ThemeColors::is_dark), 1u);
 }
 
 // Puts the current user's "AppsUseLightTheme" back as it was, whatever the test wrote.
@@ -203,9 +199,12 @@ TEST_F(EditorColors, TextAndBackgroundFollowThePalette) {
     EXPECT_TRUE(whole.dwMask & CFM_COLOR) << "one colour over the whole text";
     EXPECT_FALSE(whole.dwEffects & CFE_AUTOCOLOR);
     EXPECT_EQ(whole.crTextColor, palette->text);
+    EXPECT_FALSE(whole.dwEffects & CFE_AUTOBACKCOLOR);
+    EXPECT_EQ(whole.crBackColor, palette->background);
     const CHARFORMAT2W typed = format(SCF_DEFAULT);
     EXPECT_FALSE(typed.dwEffects & CFE_AUTOCOLOR);
     EXPECT_EQ(typed.crTextColor, palette->text);
+    EXPECT_EQ(typed.crBackColor, palette->background);
     // The message answers the colour it replaces.
     EXPECT_EQ(static_cast<COLORREF>(SendMessageW(editor_, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
               palette->background);
@@ -310,6 +309,7 @@ TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
     apply_theme(*state_);
     EXPECT_EQ(current_palette().is_dark, expected.is_dark);
     EXPECT_EQ(whole_text_format().crTextColor, expected.text);
+    EXPECT_EQ(whole_text_format().crBackColor, expected.background);
     EXPECT_EQ(static_cast<COLORREF>(
                   SendMessageW(state_->editor, EM_SETBKGNDCOLOR, 0, expected.background)),
               expected.background);
@@ -317,6 +317,51 @@ TEST_F(ApplyTheme, RecoloursEverythingWithoutTouchingTheDocument) {
     EXPECT_FALSE(state_->loading);
     EXPECT_GE(find_field_theme_changes_, 1) << "the Find and Replace window follows";
   }
+}
+
+TEST_F(ApplyTheme, MainWindowPaintsItsBackgroundInTheResolvedPalette) {
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  for (const auto& [theme, word] : {std::pair{Theme::Dark, COLORREF{0x282828}}, std::pair{Theme::Light, COLORREF{0xF9F9F9}}}) {
+    state_->settings.use()->theme = theme;
+    apply_theme(*state_);
+    SendMessageW(state_->main_window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    EXPECT_EQ(GetPixel(dc, 1, 1), word) << "theme " << static_cast<int>(theme);
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+// Counts the character-format messages that cover the whole text.
+LRESULT CALLBACK count_whole_text_formats(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                          UINT_PTR, DWORD_PTR count) {
+  if (message == EM_SETCHARFORMAT && (wparam & SCF_ALL) != 0) ++*reinterpret_cast<int*>(count);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST_F(ApplyTheme, ViewSettingsFormatTheWholeTextOnceWithFontAndColours) {
+  SetWindowTextW(state_->editor, L"some text\rand more");
+  state_->modified = false;
+  {
+    GuardedSettings::Use settings = state_->settings.use();
+    settings->theme = Theme::Dark;
+    settings->font_size_points = 15;
+  }
+  int whole_text_formats = 0;
+  SetWindowSubclass(state_->editor, count_whole_text_formats, 2,
+                    reinterpret_cast<DWORD_PTR>(&whole_text_formats));
+  apply_view_settings(*state_);
+  RemoveWindowSubclass(state_->editor, count_whole_text_formats, 2);
+  EXPECT_EQ(whole_text_formats, 1);
+  const CHARFORMAT2W format = whole_text_format();
+  EXPECT_EQ(format.yHeight, 15 * 20);
+  EXPECT_EQ(format.crTextColor, kDarkPalette.text);
+  EXPECT_EQ(format.crBackColor, kDarkPalette.background);
+  EXPECT_FALSE(state_->modified);
 }
 
 }  // namespace
