@@ -198,12 +198,7 @@ void refresh_status_bar(MainWindowState& state) {
   StatusInputs inputs;
   const std::size_t caret = selection.end;
   const std::uint64_t line = editor_line_index(state, caret);
-  const std::shared_ptr<const std::u16string> text = editor_text(state);
-  const std::size_t before = std::min(caret, text->size());
-  const std::size_t line_start = before == 0 ? 0 : [&] {
-    const std::size_t cr = text->rfind(u'\r', before - 1);
-    return cr == std::u16string::npos ? std::size_t{0} : cr + 1;
-  }();
+  const std::size_t line_start = editor_line_start(state, caret);
   inputs.line = line + 1;
   inputs.column = caret - line_start + 1;
   inputs.total = editor_text_length(state.editor);

@@ -204,6 +204,40 @@ TEST_F(ShellTest, StartsUntitledAndTracksChanges) {
   EXPECT_EQ(current_status_snapshot().count, u"11 characters");
 }
 
+TEST_F(ShellTest, StatusBarCountsLinesEndedByCrWhetherOrNotTheyWrap) {
+  MainWindowState& state = start();
+  std::u16string long_line;
+  while (long_line.size() < 3000) long_line += u"word ";
+  const std::u16string text = long_line + u"\rsecond\rthird";
+  for (const bool wrap : {false, true}) {
+    SCOPED_TRACE(wrap ? "word wrap on" : "word wrap off");
+    if (state.settings.read().word_wrap != wrap) dispatch_command(state, kCommandWordWrap);
+    load(state, text);
+    pump(state, 50);
+    if (wrap) {
+      ASSERT_GT(SendMessageW(state.editor, EM_GETLINECOUNT, 0, 0), 4) << "the first line wraps";
+    }
+
+    // Deep inside the wrapped line: still line 1, and the column counts from the line's start.
+    set_editor_selection(state.editor, 2500, 2500);
+    pump(state, 100);
+    EXPECT_EQ(current_status_snapshot().position, u"Ln 1, Col 2501");
+
+    set_editor_selection(state.editor, long_line.size() + 1 + 3, long_line.size() + 1 + 3);
+    pump(state, 100);
+    EXPECT_EQ(current_status_snapshot().position, u"Ln 2, Col 4");
+
+    // A keystroke's refresh asks the control, not a copy of the whole text.
+    state.cached_text.reset();
+    type(state, u"x");
+    pump(state, 100);
+    EXPECT_EQ(current_status_snapshot().position, u"Ln 2, Col 5");
+    if (!wrap) {
+      EXPECT_EQ(state.cached_text, nullptr) << "the refresh read the whole text";
+    }
+  }
+}
+
 TEST_F(ShellTest, ThousandKeysInALargeDocumentRefreshOnce) {
   MainWindowState& state = start();
   std::u16string large;
