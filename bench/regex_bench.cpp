@@ -194,6 +194,39 @@ void backward_search(benchmark::State& state) {
   state.counters["distance"] = static_cast<double>(text.size() - found_at);
 }
 
+// Find previous on a 1 MiB single line of "a": every start matches to the end of the run.
+// At the end the answer is the whole run; in the middle no match ends before the caret and
+// the search must be stopped with its message rather than run for minutes. The anchor is
+// one forward match over the same run.
+constexpr std::size_t kRunUnits = 1u << 20;  // a 1 MiB one-line file of "a"
+
+void backward_on_run(benchmark::State& state, std::u16string pattern_text, bool middle) {
+  const std::u16string run(kRunUnits, u'a');
+  Result<PatternHandle> pattern = compile(regex_request(pattern_text, true));
+  const std::size_t bound = middle ? run.size() / 2 : run.size();
+  const auto began = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    Result<std::optional<FoundMatch>> found = find_backward(**pattern, run, bound);
+    const bool expected = middle ? !found && found.error().message == u"The search took too long and was stopped."
+                                 : found && found->has_value() && (**found).length == run.size();
+    if (!expected) state.SkipWithError("unexpected result");
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  state.counters["ms_per_search"] = seconds * 1000 / static_cast<double>(state.iterations());
+}
+
+void forward_on_run(benchmark::State& state, std::u16string pattern_text) {
+  const std::u16string run(kRunUnits, u'a');
+  Result<PatternHandle> pattern = compile(regex_request(pattern_text, true));
+  const auto began = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    Result<std::optional<RegexMatch>> found = match_at(**pattern, run, 0, kMatchDefault);
+    if (!found || !found->has_value()) state.SkipWithError("not found");
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  state.counters["ms_per_search"] = seconds * 1000 / static_cast<double>(state.iterations());
+}
+
 constexpr std::size_t kLinearUnits = (8u << 20) / 2;
 constexpr std::uint32_t kAnchoredRetry = 0x80000008;  // PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED
 
@@ -231,6 +264,15 @@ void register_all() {
   }
   benchmark::RegisterBenchmark("find_backward/500_before_caret", backward_search)
       ->Iterations(200)->Unit(benchmark::kMicrosecond);
+  for (const auto& [name, pattern] : {std::pair{"a_plus", u"a+"}, std::pair{"dot_star", u".*"}}) {
+    const std::string base = std::string("run/") + name;
+    benchmark::RegisterBenchmark((base + "/forward").c_str(), forward_on_run, std::u16string(pattern))
+        ->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((base + "/backward_end").c_str(), backward_on_run, std::u16string(pattern), false)
+        ->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((base + "/backward_middle").c_str(), backward_on_run, std::u16string(pattern), true)
+        ->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+  }
 }
 
 }  // namespace
@@ -266,6 +308,23 @@ int main(int argc, char** argv) {
   const double backward_ms = reporter.counter("find_backward/500_before_caret", "ms_per_search");
   if (backward_ms > 0) {
     reporter.print_value("backward search, match 500 before the caret (ms)", backward_ms, 1.0, false);
+  }
+  for (const char* name : {"a_plus", "dot_star"}) {
+    const std::string base = std::string("run/") + name;
+    const double forward = reporter.counter(base + "/forward", "ms_per_search");
+    const double at_end = reporter.counter(base + "/backward_end", "ms_per_search");
+    const double middle = reporter.counter(base + "/backward_middle", "ms_per_search");
+    if (at_end > 0) {
+      reporter.print_value((std::string("1 MiB run, ") + name + ", Find previous from the end (ms)").c_str(),
+                           at_end, 100, false);
+      if (forward > 0) {
+        reporter.print_value(("  (the same / one forward match over the run)"), at_end / forward, 0, false);
+      }
+    }
+    if (middle > 0) {
+      reporter.print_value((std::string("1 MiB run, ") + name + ", from the middle, stopped (ms)").c_str(), middle,
+                           1000, false);
+    }
   }
   std::printf("%-62s %9llu\n", "patterns compiled in the whole run",
               static_cast<unsigned long long>(compile_count() - compiles_before));

@@ -14,6 +14,12 @@ static_assert(kMatchNotEmptyAtStart == PCRE2_NOTEMPTY_ATSTART);
 
 constexpr std::size_t kFirstBackwardWindow = 1024;
 constexpr std::size_t kBackwardWindowGrowth = 4;
+// Each attempt of a backward search is charged the code units from its start to the end of
+// what it found (or of the subject). A plain search costs a few times the text; starts that
+// each match far past the bound (a long run under "a+" with the caret inside it) cost the
+// square of the run, and are stopped at this budget instead of freezing the window.
+constexpr std::size_t kBackwardWorkFloor = 16 * 1024 * 1024;
+constexpr std::size_t kBackwardWorkPerUnit = 16;
 
 
 // Where the next attempt starts after a match at `start`: one code point further on.
@@ -65,6 +71,11 @@ Result<std::optional<RegexMatch>> match_at(CompiledPattern& pattern, std::u16str
 Result<std::optional<FoundMatch>> find_backward(CompiledPattern& pattern,
                                                 std::u16string_view subject, std::size_t bound) {
   bound = std::min(bound, subject.size());
+  const std::size_t work_limit =
+      subject.size() > (std::numeric_limits<std::size_t>::max() - kBackwardWorkFloor) / kBackwardWorkPerUnit
+          ? std::numeric_limits<std::size_t>::max()
+          : kBackwardWorkFloor + kBackwardWorkPerUnit * subject.size();
+  std::size_t work = 0;
   std::size_t window = kFirstBackwardWindow;
   for (;;) {
     const std::size_t window_start = window < bound ? bound - window : 0;
@@ -73,10 +84,15 @@ Result<std::optional<FoundMatch>> find_backward(CompiledPattern& pattern,
     for (;;) {
       Result<std::optional<RegexMatch>> attempt = match_at(pattern, subject, pos, kMatchDefault);
       if (!attempt) return attempt.error();
+      const std::size_t reached = attempt->has_value() ? (**attempt).groups[0]->end : subject.size();
+      work += std::max(reached, pos) - pos + 1;
+      if (work > work_limit) return pcre::search_stopped();
       if (!attempt->has_value()) break;
       const CaptureSpan found = *(**attempt).groups[0];
       if (found.start > bound) break;
       if (found.end <= bound && (!best || found.end > best->end)) best = found;
+      // Later attempts start later: none can end later than the bound or start earlier.
+      if (best && best->end == bound) break;
       if (found.start >= subject.size()) break;
       pos = after_code_point(subject, found.start);
       if (pos > bound) break;

@@ -45,7 +45,9 @@ struct FoundMatch {
 };
 
 // The match that ends at or before `bound` and as late as possible (the earliest-starting
-// one among those), searched in windows growing back from `bound`.
+// one among those), searched in windows growing back from `bound`. A search whose attempts
+// together run far beyond the text's length is stopped with the same message as a match
+// that reaches PCRE2's limits.
 Result<std::optional<FoundMatch>> find_backward(CompiledPattern& pattern,
                                                 std::u16string_view subject, std::size_t bound);
 

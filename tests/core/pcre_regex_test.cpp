@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <pcre2.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "fake_editor.h"
 #include "printable.h"
+#include "search.h"
 
 namespace wrenfold {
 namespace {
@@ -200,6 +204,32 @@ TEST(FindBackward, FindsTheLatestEndingMatch) {
   }
 }
 
+// A long run that every start matches to its end: from the end of the run the first attempt
+// of each window already is the answer; from inside it no start gives a match that ends
+// before the caret, and the search is stopped long before it has tried them all.
+TEST(FindBackward, LongRunsStayLinearOrAreStopped) {
+  const std::u16string run(200'000, u'a');
+  for (const std::u16string find_text : {u"a+", u".*"}) {
+    const PatternHandle pattern = compiled(find_text);
+    Result<std::optional<FoundMatch>> at_end = find_backward(*pattern, run, run.size());
+    ASSERT_TRUE(at_end.ok()) << printable(find_text);
+    ASSERT_TRUE(at_end->has_value());
+    EXPECT_EQ((**at_end).start, 0u);
+    EXPECT_EQ((**at_end).length, run.size());
+    Result<std::optional<FoundMatch>> inside = find_backward(*pattern, run, run.size() / 2);
+    ASSERT_FALSE(inside.ok()) << printable(find_text);
+    EXPECT_EQ(printable(inside.error().message), "The search took too long and was stopped.");
+  }
+  // A plain search that has to go all the way back is not stopped.
+  std::u16string sparse(1'000'000, u'-');
+  sparse.replace(10, 3, u"abc");
+  const PatternHandle pattern = compiled(u"abc");
+  Result<std::optional<FoundMatch>> found = find_backward(*pattern, sparse, sparse.size());
+  ASSERT_TRUE(found.ok());
+  ASSERT_TRUE(found->has_value());
+  EXPECT_EQ((**found).start, 10u);
+}
+
 TEST(FindBackward, PassesFailuresOn) {
   const PatternHandle pattern = compiled(u"(a+)+$");
   std::u16string subject(40, u'a');
@@ -209,53 +239,66 @@ TEST(FindBackward, PassesFailuresOn) {
   EXPECT_EQ(printable(found.error().message), "The search took too long and was stopped.");
 }
 
-enum class Retry {
-  Anchored,          // PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED: only the interpreter can
-  Unanchored,        // PCRE2_NOTEMPTY_ATSTART alone: the JIT runs it
-  UnanchoredAtSame,  // the unanchored result kept only when it starts where the retry did
-};
-
 std::size_t after_code_point(std::u16string_view subject, std::size_t pos) {
   const bool pair = pos + 1 < subject.size() && (subject[pos] & 0xFC00) == 0xD800 &&
                     (subject[pos + 1] & 0xFC00) == 0xDC00;
   return pos + (pair ? 2 : 1);
 }
 
-// The whole-document loop of Replace All: the spans it replaces, with `retry` deciding the
-// attempt that follows an empty match at the same place.
-Result<std::vector<Span>> replace_all_spans(CompiledPattern& pattern, std::u16string_view subject,
-                                            Retry retry) {
+// The reference walk over every match: after an empty match, an anchored attempt at the same
+// place that may not be empty, else a step over one code point.
+std::vector<Span> anchored_spans(CompiledPattern& pattern, std::u16string_view subject) {
   std::vector<Span> spans;
   std::size_t pos = 0;
   bool after_empty = false;
   for (;;) {
-    std::uint32_t options = kMatchDefault;
-    if (after_empty) {
-      options = retry == Retry::Anchored ? PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED
-                                         : kMatchNotEmptyAtStart;
-    }
+    const std::uint32_t options = after_empty ? PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED : kMatchDefault;
     Result<std::optional<RegexMatch>> match = match_at(pattern, subject, pos, options);
-    if (!match) return match.error();
-    std::optional<CaptureSpan> whole;
-    if (match->has_value()) whole = (**match).groups[0];
-    if (whole && after_empty && retry == Retry::UnanchoredAtSame && whole->start != pos) {
-      whole.reset();
-    }
-    if (!whole) {
+    EXPECT_TRUE(match.ok());
+    if (!match.ok()) break;
+    if (!match->has_value()) {
       if (!after_empty || pos >= subject.size()) break;
       pos = after_code_point(subject, pos);
       after_empty = false;
       continue;
     }
-    spans.emplace_back(whole->start, whole->end);
-    pos = whole->end;
-    after_empty = whole->start == whole->end;
+    const CaptureSpan whole = *(**match).groups[0];
+    spans.emplace_back(whole.start, whole.end);
+    pos = whole.end;
+    after_empty = whole.start == whole.end;
+  }
+  return spans;
+}
+
+// The spans Replace All itself replaces: every match is wrapped in two private-use marks,
+// which the subjects never hold, and read back from the new text.
+constexpr char16_t kOpenMark = 0xE000;
+constexpr char16_t kCloseMark = 0xE001;
+
+std::vector<Span> replace_all_spans(const std::u16string& find_text, std::u16string subject) {
+  std::replace(subject.begin(), subject.end(), u'\n', u'\r');
+  testing::FakeEditor editor(subject);
+  SearchMemory memory;
+  const SearchOutcome outcome =
+      replace_all(editor, memory, regex_request(find_text), std::u16string{kOpenMark} + u"$&" + kCloseMark);
+  EXPECT_TRUE(outcome && outcome->rfind(u"Replaced ", 0) == 0) << printable(find_text);
+  std::vector<Span> spans;
+  std::size_t position = 0;
+  std::size_t open = 0;
+  for (char16_t unit : editor.text()) {
+    if (unit == kOpenMark) {
+      open = position;
+    } else if (unit == kCloseMark) {
+      spans.emplace_back(open, position);
+    } else {
+      ++position;
+    }
   }
   return spans;
 }
 
 const std::vector<std::u16string> kEmptyMatchPatterns = {
-    u"x*", u"", u"^", u"$", u"^\\s*$", u"\\b", u"\\<", u"\\>", u"a*?", u"(?=a)", u"a|",
+    u"x*", u"(?:)", u"^", u"$", u"^\\s*$", u"\\b", u"\\<", u"\\>", u"a*?", u"(?=a)", u"a|",
     u"\\w*", u"(?<=a)", u".*", u"\\'", u"\\Z", u"^$", u"(a)?", u"a*", u"[[:space:]]*",
     u"(?=\\n)|b", u"\\s*", u"(?<=\\w)(?=\\W)|\\W+", u".?", u"\\p{L}*", u"^.{0,2}",
 };
@@ -272,44 +315,26 @@ const std::vector<std::u16string> kValidSubjects = {
     u"caf\u00E9 na\u00EFve \u00FCber",
 };
 
-void expect_same_spans(const std::vector<std::u16string>& patterns,
-                       const std::vector<std::u16string>& subjects, Retry retry) {
-  for (const std::u16string& find_text : patterns) {
-    const PatternHandle pattern = compiled(find_text);
-    for (const std::u16string& subject : subjects) {
-      const Result<std::vector<Span>> anchored = replace_all_spans(*pattern, subject, Retry::Anchored);
-      const Result<std::vector<Span>> other = replace_all_spans(*pattern, subject, retry);
-      ASSERT_TRUE(anchored.ok() && other.ok());
-      EXPECT_EQ(*anchored, *other) << printable(find_text) << " on " << printable(subject);
-    }
-  }
-}
-
-// The retry after an empty match runs unanchored, which the JIT can do, instead of anchored,
-// which sends every retry to the interpreter and makes Replace All quadratic. On valid text
-// the matches are the same.
-TEST(ReplaceAllRetry, UnanchoredRetryFindsTheSameMatches) {
-  expect_same_spans(kEmptyMatchPatterns, kValidSubjects, Retry::Unanchored);
-  const PatternHandle empty_everywhere = compiled(u"x*");
-  EXPECT_EQ(*replace_all_spans(*empty_everywhere, u"a\U0001F600", Retry::Unanchored),
-            (std::vector<Span>{{0, 0}, {1, 1}, {3, 3}}));
-}
-
-// \\G means "where this attempt started", which the two forms place differently after an
-// empty match. Keeping the unanchored result only when it starts at the retry position
-// agrees with the anchored form there too, and still runs on the JIT.
-TEST(ReplaceAllRetry, SameStartRuleAgreesForG) {
-  const PatternHandle g = compiled(u"\\Gb|x*");
-  EXPECT_NE(*replace_all_spans(*g, u"ab", Retry::Unanchored),
-            *replace_all_spans(*g, u"ab", Retry::Anchored));
+// Replace All retries after an empty match unanchored, which the JIT can do, instead of
+// anchored, which sends every retry to the interpreter and makes the pass quadratic; it keeps
+// the retry's result only when it starts where the retry did, so that \\G means the same.
+// On valid text the matches are the reference walk's.
+TEST(ReplaceAllRetry, FindsTheSameMatchesAsAnchoredRetries) {
   std::vector<std::u16string> patterns = kEmptyMatchPatterns;
   patterns.insert(patterns.end(), {u"\\Gb|x*", u"\\G", u"\\G\\w*|\\s"});
-  expect_same_spans(patterns, kValidSubjects, Retry::UnanchoredAtSame);
+  for (const std::u16string& find_text : patterns) {
+    const PatternHandle pattern = compiled(find_text);
+    for (const std::u16string& subject : kValidSubjects) {
+      EXPECT_EQ(replace_all_spans(find_text, subject), anchored_spans(*pattern, subject))
+          << printable(find_text) << " on " << printable(subject);
+    }
+  }
+  EXPECT_EQ(replace_all_spans(u"x*", u"a\U0001F600"), (std::vector<Span>{{0, 0}, {1, 1}, {3, 3}}));
 }
 
 // Near lone surrogates PCRE2's interpreter and JIT disagree (an anchored attempt there can
-// even match past its start), so no two retry forms can be compared on such text. What
-// must hold is that Replace All moves forward and ends.
+// even match past its start), so there is no reference to compare with. What must hold is
+// that Replace All moves forward and ends.
 TEST(ReplaceAllRetry, LoneSurrogatesStillEndTheLoop) {
   const std::vector<std::u16string> subjects = {
       std::u16string(u"a") + char16_t(0xD800) + u"b" + char16_t(0xDC00),
@@ -317,20 +342,16 @@ TEST(ReplaceAllRetry, LoneSurrogatesStillEndTheLoop) {
       std::u16string(3, char16_t(0xD800)),
   };
   for (const std::u16string& find_text : kEmptyMatchPatterns) {
-    const PatternHandle pattern = compiled(find_text);
     for (const std::u16string& subject : subjects) {
-      for (Retry retry : {Retry::Anchored, Retry::Unanchored, Retry::UnanchoredAtSame}) {
-        const Result<std::vector<Span>> spans = replace_all_spans(*pattern, subject, retry);
-        ASSERT_TRUE(spans.ok());
-        std::size_t previous_end = 0;
-        for (const Span& span : *spans) {
-          EXPECT_LE(previous_end, span.first) << printable(find_text);
-          EXPECT_LE(span.second, subject.size());
-          previous_end = span.second;
-        }
-        // At most an empty and a non-empty match at each position.
-        EXPECT_LE(spans->size(), 2 * subject.size() + 1) << printable(find_text);
+      const std::vector<Span> spans = replace_all_spans(find_text, subject);
+      std::size_t previous_end = 0;
+      for (const Span& span : spans) {
+        EXPECT_LE(previous_end, span.first) << printable(find_text);
+        EXPECT_LE(span.second, subject.size());
+        previous_end = span.second;
       }
+      // At most an empty and a non-empty match at each position.
+      EXPECT_LE(spans.size(), 2 * subject.size() + 1) << printable(find_text);
     }
   }
 }

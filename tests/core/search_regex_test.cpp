@@ -51,6 +51,47 @@ TEST(RegexSearch, BackwardFindsTheLatestMatchBeforeTheSelection) {
   EXPECT_EQ(find_next(editor, memory, regex(u"\\wat", true, false), true), u"Can't find \"\\wat\"");
 }
 
+// Find previous from an empty selection moves past an empty match at the caret, as Find Next
+// does forward, so repeated presses walk towards the start.
+TEST(RegexSearch, BackwardStepsOverEmptyMatches) {
+  struct Case {
+    std::u16string pattern;
+    bool wrap;
+    std::vector<std::size_t> stops;  // the caret after each press, from the end of the text
+  };
+  const std::u16string text = u"one\rtwo\r\U0001F600x";
+  const std::vector<Case> cases = {
+      {u"^", true, {8, 4, 0, 8}},             // at the start only wrapping goes on
+      {u"$", true, {7, 3, 11, 7}},
+      {u"\\b", false, {10, 7, 4, 3, 0}},
+      {u"y*", false, {10, 8, 7}},             // the step back never splits a surrogate pair
+  };
+  for (const Case& c : cases) {
+    FakeEditor editor(text, text.size(), text.size());
+    SearchMemory memory;
+    for (std::size_t stop : c.stops) {
+      EXPECT_EQ(find_next(editor, memory, regex(c.pattern, true, c.wrap), true), std::nullopt);
+      EXPECT_EQ(editor.selection_start(), stop) << std::string(c.pattern.begin(), c.pattern.end());
+      EXPECT_EQ(editor.selection_end(), stop);
+    }
+  }
+  FakeEditor top(u"a\rb", 0, 0);
+  SearchMemory memory;
+  EXPECT_EQ(find_next(top, memory, regex(u"^", true, false), true), u"Can't find \"^\"");
+  EXPECT_EQ(top.selection_start(), 0u);
+}
+
+TEST(RegexReplace, UpWithAnEmptyPatternWalksLineByLine) {
+  FakeEditor editor(u"a\rb\rc", 4, 4);
+  SearchMemory memory;
+  for (int press = 0; press < 3; ++press) {
+    EXPECT_EQ(replace_one(editor, memory, regex(u"^", true, false), u"> ", true),
+              press < 2 ? std::nullopt : SearchOutcome(u"Can't find \"^\""));
+  }
+  EXPECT_EQ(editor.text(), u"> a\r> b\r> c");
+  EXPECT_EQ(editor.undo_steps.size(), 3u);
+}
+
 TEST(RegexSearch, CompileErrorsAndCaching) {
   FakeEditor editor(u"text");
   SearchMemory memory;
@@ -96,6 +137,9 @@ TEST(RegexReplaceAll, EmptyMatchesAndCounts) {
       {u"a b", u"\\s", u"\\r\\n", u"a\rb", u"Replaced 1 occurrence."},
       // \G is where each attempt starts, also after the step past an empty match.
       {u"ab", u"\\Gb|x*", u"-", u"-a--", u"Replaced 3 occurrences."},
+      // $` is the text since the previous match, not since the start of the document.
+      {u"abcb", u"b", u"[$`]", u"a[a]c[c]", u"Replaced 2 occurrences."},
+      {u"ab", u"x*", u"[$`]", u"[]a[a]b[b]", u"Replaced 3 occurrences."},
   };
   for (const Case& c : cases) {
     FakeEditor editor(c.text);

@@ -119,11 +119,31 @@ FindResult search_down(const Finder& finder, Span selection, bool wrap_around) {
   return found;
 }
 
-FindResult search_up(const Finder& finder, Span selection, bool wrap_around) {
-  const std::size_t bound = std::min(finder.text.size(), selection.start);
-  FindResult found = match_backward(finder, bound);
-  if (found && !*found && wrap_around && bound < finder.text.size()) {
+// The last match ending at or before `bound`, or before the text's start when `bound` is
+// nothing; then, with wrap-around, the last one of the whole text.
+FindResult search_backward(const Finder& finder, std::optional<std::size_t> bound, bool wrap_around) {
+  FindResult found = bound ? match_backward(finder, *bound) : FindResult(std::optional<Found>());
+  if (found && !*found && wrap_around && (!bound || *bound < finder.text.size())) {
     found = match_backward(finder, finder.text.size());
+  }
+  return found;
+}
+
+FindResult search_up(const Finder& finder, Span selection, bool wrap_around) {
+  const std::size_t caret = std::min(finder.text.size(), selection.start);
+  FindResult found = search_backward(finder, caret, wrap_around);
+  if (!found || !*found) return found;
+  // An empty match right at an empty selection would keep the caret where it is: look
+  // before it, one code point back (or, at the very start, only by wrapping around).
+  const Found match = **found;
+  if (match.length == 0 && selection.start == selection.end && match.start == caret) {
+    std::optional<std::size_t> before;
+    if (caret > 0) {
+      const bool pair = caret >= 2 && (finder.text[caret - 1] & 0xFC00) == 0xDC00 &&
+                        (finder.text[caret - 2] & 0xFC00) == 0xD800;
+      before = caret - (pair ? 2 : 1);
+    }
+    return search_backward(finder, before, wrap_around);
   }
   return found;
 }
