@@ -58,19 +58,27 @@ WindowPlacement cascaded_placement(const RECT& source, unsigned dpi, const RECT&
   return {moved.left, moved.top, moved.right - moved.left, moved.bottom - moved.top, maximized};
 }
 
-void open_new_window(MainWindowState& state) {
+RECT normal_window_rect(const MainWindowState& state) {
   RECT source = {};
   if (state.normal_placement) {
     source = *state.normal_placement;
   } else {
     GetWindowRect(state.main_window, &source);
   }
+  return source;
+}
+
+WindowPlacement cascaded_from_main_window(const MainWindowState& state, const RECT& source, bool maximized) {
   const UINT window_dpi = GetDpiForWindow(state.main_window);
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoW(MonitorFromWindow(state.main_window, MONITOR_DEFAULTTONEAREST), &monitor);
-  const WindowPlacement placement = cascaded_placement(source, window_dpi == 0 ? 96 : window_dpi, monitor.rcWork,
-                                                       IsZoomed(state.main_window) != FALSE);
+  return cascaded_placement(source, window_dpi == 0 ? 96 : window_dpi, monitor.rcWork, maximized);
+}
+
+void open_new_window(MainWindowState& state) {
+  const WindowPlacement placement =
+      cascaded_from_main_window(state, normal_window_rect(state), IsZoomed(state.main_window) != FALSE);
 
   const std::u16string program = own_executable_path();
   if (program.empty() || !start_process_with_placement(program, format_placement(placement))) {

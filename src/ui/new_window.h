@@ -15,6 +15,12 @@ struct MainWindowState;
 // work area's right or bottom edge, its top-left corner goes to the work area's instead.
 WindowPlacement cascaded_placement(const RECT& source, unsigned dpi, const RECT& work_area, bool maximized);
 
+// The main window's normal rectangle: the remembered one, else where it is now.
+RECT normal_window_rect(const MainWindowState& state);
+
+// `source` cascaded on the main window's monitor at the main window's DPI.
+WindowPlacement cascaded_from_main_window(const MainWindowState& state, const RECT& source, bool maximized);
+
 void open_new_window(MainWindowState& state);
 
 // The path of this process's executable; empty when the system can't say.

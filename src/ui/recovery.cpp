@@ -210,25 +210,14 @@ bool start_recovery_window(const WindowPlacement& placement, const std::u16strin
 }
 
 void recover(MainWindowState& state, std::vector<Orphan> orphans, bool start_path_given) {
-  RECT source = {};
-  if (state.normal_placement) {
-    source = *state.normal_placement;
-  } else {
-    GetWindowRect(state.main_window, &source);
-  }
-  const UINT window_dpi = GetDpiForWindow(state.main_window);
-  MONITORINFO monitor = {};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(state.main_window, MONITOR_DEFAULTTONEAREST), &monitor);
-
+  RECT source = normal_window_rect(state);
   std::size_t first_elsewhere = 0;
   if (!state.current_file && !state.modified && !start_path_given) {
     recover_here(state, std::move(orphans.front()));
     first_elsewhere = 1;
   }
   for (std::size_t index = first_elsewhere; index < orphans.size(); ++index) {
-    const WindowPlacement placement =
-        cascaded_placement(source, window_dpi == 0 ? 96 : window_dpi, monitor.rcWork, false);
+    const WindowPlacement placement = cascaded_from_main_window(state, source, false);
     source = {placement.x, placement.y, placement.x + placement.width, placement.y + placement.height};
     // A window that can't be started leaves its file for the next start.
     if (!start_recovery_window(placement, orphans[index].file, orphans[index].ownership.get())) {
