@@ -471,7 +471,8 @@ TEST_F(FindWindowTest, ComingBackToTheWindowGivesTheFocusBackToItsControl) {
   SetForegroundWindow(state().main_window);
   pump(*state_, 20);
   CheckRadioButton(window(), kNormalRadio, kRegularExpressionRadio, kNormalRadio);
-  SendMessageW(window(), WM_COMMAND, MAKEWPARAM(kNormalRadio, BN_CLICKED), reinterpret_cast<LPARAM>(item(kNormalRadio)));
+  SendMessageW(window(), WM_COMMAND, MAKEWPARAM(kNormalRadio, BN_CLICKED),
+               reinterpret_cast<LPARAM>(item(kNormalRadio)));
   ASSERT_FALSE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
   SetForegroundWindow(window());
   pump(*state_, 20);
