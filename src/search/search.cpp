@@ -112,16 +112,14 @@ FindResult search_down(const Finder& finder, Span selection, bool wrap_around) {
   FindResult found = search_forward(finder, selection.end, wrap_around);
   if (!found || !*found) return found;
   // An empty match right at an empty selection would keep the caret where it is: look after
-  // it, one code point on (or, at the very end, only by wrapping around).
+  // it, one code point on, so that the caret never lands inside a surrogate pair.
   const Found match = **found;
-  if (match.length == 0 && selection.start == selection.end && match.start == selection.start) {
-    const std::size_t caret = match.start;
-    if (caret < finder.text.size()) {
-      const bool pair = caret + 1 < finder.text.size() && utf::is_high_surrogate(finder.text[caret]) &&
-                        utf::is_low_surrogate(finder.text[caret + 1]);
-      return search_forward(finder, caret + (pair ? 2 : 1), wrap_around);
-    }
-    return wrap_around ? match_forward(finder, 0) : FindResult(std::optional<Found>());
+  const std::size_t caret = match.start;
+  if (match.length == 0 && selection.start == selection.end && caret == selection.start &&
+      caret < finder.text.size()) {
+    const bool pair = caret + 1 < finder.text.size() && utf::is_high_surrogate(finder.text[caret]) &&
+                      utf::is_low_surrogate(finder.text[caret + 1]);
+    return search_forward(finder, caret + (pair ? 2 : 1), wrap_around);
   }
   return found;
 }
