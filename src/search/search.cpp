@@ -12,6 +12,7 @@
 #include "pcre_regex.h"
 #include "platform.h"
 #include "result.h"
+#include "utf.h"
 
 namespace wrenfold {
 namespace {
@@ -110,11 +111,15 @@ FindResult search_forward(const Finder& finder, std::size_t start, bool wrap_aro
 FindResult search_down(const Finder& finder, Span selection, bool wrap_around) {
   FindResult found = search_forward(finder, selection.end, wrap_around);
   if (!found || !*found) return found;
-  // An empty match right at an empty selection would keep the caret where it is.
+  // An empty match right at an empty selection would keep the caret where it is: look after
+  // it, one code point on, so that the caret never lands inside a surrogate pair.
   const Found match = **found;
-  if (match.length == 0 && selection.start == selection.end && match.start == selection.start &&
-      match.start < finder.text.size()) {
-    return search_forward(finder, selection.start + 1, wrap_around);
+  const std::size_t caret = match.start;
+  if (match.length == 0 && selection.start == selection.end && caret == selection.start &&
+      caret < finder.text.size()) {
+    const bool pair = caret + 1 < finder.text.size() && utf::is_high_surrogate(finder.text[caret]) &&
+                      utf::is_low_surrogate(finder.text[caret + 1]);
+    return search_forward(finder, caret + (pair ? 2 : 1), wrap_around);
   }
   return found;
 }

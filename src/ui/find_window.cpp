@@ -43,6 +43,7 @@ struct FindWindowState {
   RECT options_box = {};
   unsigned dpi = 96;  // the window's own, kept up to date by WM_DPICHANGED
   HWND tooltip = nullptr;
+  HWND focus_on_return = nullptr;  // the control that had the focus when the window was last deactivated
 };
 
 thread_local std::optional<FindWindowState> t_find_window;
@@ -247,6 +248,17 @@ LRESULT control_colors_of(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return control_colors(window, message, reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam), rules);
 }
 
+// Activation alone would leave the focus on the window itself, where typing goes nowhere: back to
+// the control that had it, or to "Find what:" when that one is now hidden or disabled.
+void restore_focus(const FindWindowState& find) {
+  const HWND control = find.focus_on_return;
+  if (control != nullptr && IsChild(find.window, control) && IsWindowVisible(control) && IsWindowEnabled(control)) {
+    SetFocus(control);
+  } else {
+    focus_find_what(find.window, false);
+  }
+}
+
 LRESULT CALLBACK find_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!t_find_window || t_find_window->window != window) return DefWindowProcW(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
@@ -293,6 +305,18 @@ LRESULT CALLBACK find_window_procedure(HWND window, UINT message, WPARAM wparam,
       lay_out(*state, find, false);
       return 0;
     }
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        // The focus has not moved yet.
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) find.focus_on_return = focus;
+        break;
+      }
+      if (HIWORD(wparam) == 0) {
+        restore_focus(find);
+        return 0;
+      }
+      break;
     case WM_UPDATEUISTATE: {
       const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
       InvalidateRect(window, nullptr, FALSE);
@@ -426,6 +450,8 @@ FindWindowState* create_find_window(MainWindowState& state) {
 }
 
 }  // namespace
+
+HWND find_replace_window() { return t_find_window ? t_find_window->window : nullptr; }
 
 void open_find_window(MainWindowState& state, bool replace_mode) {
   const std::optional<std::u16string> selected = usable_selection(state);

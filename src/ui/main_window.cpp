@@ -8,6 +8,7 @@
 #include "document.h"
 #include "editor.h"
 #include "external_change.h"
+#include "find_window.h"
 #include "update_install.h"
 #include "layout.h"
 #include "main_window_state.h"

@@ -5,8 +5,8 @@
 #include "commands.h"
 #include "editor.h"
 #include "edits.h"
+#include "find_window.h"
 #include "main_window_state.h"
-#include "theme.h"
 
 namespace wrenfold::ui {
 namespace {

@@ -21,14 +21,6 @@ constexpr WORD kOrdinalFlushMenuThemes = 136;
 
 thread_local std::optional<ThemeColors> t_current_palette;
 
-BOOL CALLBACK find_replace_window_of_thread(HWND window, LPARAM found) {
-  wchar_t class_name[16] = {};
-  GetClassNameW(window, class_name, 16);
-  if (lstrcmpW(class_name, L"WrenfoldFind") != 0) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
-}
-
 template <typename Function>
 Function entry_point(HMODULE library, WORD ordinal) {
   // GetProcAddress hands out a generic function pointer; the ordinal fixes the real signature.
@@ -130,14 +122,6 @@ void set_editor_format(HWND editor, CHARFORMAT2W format, const ThemeColors& pale
 
 void set_editor_colors(HWND editor, const ThemeColors& palette) {
   set_editor_format(editor, CHARFORMAT2W{}, palette);
-}
-
-HWND find_replace_window() {
-  // Looked up among this thread's windows: another running instance has its own.
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), find_replace_window_of_thread,
-                    reinterpret_cast<LPARAM>(&found));
-  return found;
 }
 
 }  // namespace wrenfold::ui

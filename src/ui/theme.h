@@ -90,9 +90,6 @@ void set_editor_format(HWND editor, CHARFORMAT2W format, const ThemeColors& pale
 // set_editor_format with the colours alone.
 void set_editor_colors(HWND editor, const ThemeColors& palette);
 
-// The Find and Replace window of this thread, hidden or shown, or null before it is created.
-HWND find_replace_window();
-
 // Applies the settings' theme everywhere: palette, process dark mode, title bar, editor, menus,
 // repaint, the Find and Replace window, layout. At start-up once the windows exist, after the
 // Settings window changed the theme, and when the system's apps mode changes under System.

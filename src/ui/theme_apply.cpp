@@ -1,4 +1,5 @@
 #include "main_window_state.h"
+#include "find_window.h"
 #include "form.h"
 #include "settings_page.h"
 #include "theme.h"

@@ -37,6 +37,30 @@ TEST(RegexSearch, ForwardStepsOverEmptyMatchesAndWraps) {
   EXPECT_EQ(find_next(editor, memory, regex(u"o$", true, false), false), u"Can't find \"o$\"");
 }
 
+// The step past an empty match at the caret moves one code point, never into a surrogate
+// pair; at the very end of the text there is nothing to step to, so the match there stays.
+TEST(RegexSearch, ForwardStepsOverEmptyMatchesByCodePoints) {
+  struct Case {
+    std::u16string pattern;
+    std::vector<std::size_t> stops;  // the caret after each press, from the start of the text
+  };
+  const std::u16string text = u"one\rtwo\r\U0001F600x";
+  const std::vector<Case> cases = {
+      {u"$", {3, 7, 11, 11}},
+      {u"\\b", {3, 4, 7, 10, 11, 11}},
+      {u"y*", {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 11}},
+  };
+  for (const Case& c : cases) {
+    FakeEditor editor(text, 0, 0);
+    SearchMemory memory;
+    for (std::size_t stop : c.stops) {
+      EXPECT_EQ(find_next(editor, memory, regex(c.pattern, true, false), false), std::nullopt);
+      EXPECT_EQ(editor.selection_start(), stop) << std::string(c.pattern.begin(), c.pattern.end());
+      EXPECT_EQ(editor.selection_end(), stop);
+    }
+  }
+}
+
 TEST(RegexSearch, BackwardFindsTheLatestMatchBeforeTheSelection) {
   FakeEditor editor(u"cat hat bat", 11, 11);
   SearchMemory memory;

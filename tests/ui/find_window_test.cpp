@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "commands.h"
@@ -50,8 +51,6 @@ class FindWindowTest : public testing::MainWindowTest {
   void TearDown() override {
     set_modifiers(false, false, false);
     MainWindowTest::TearDown();
-    // Other tests in this process register a stand-in class of the same name.
-    UnregisterClassW(kFindWindowClass, GetModuleHandleW(nullptr));
   }
 
   void load(std::u16string text) {
@@ -105,6 +104,45 @@ class FindWindowTest : public testing::MainWindowTest {
     PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, virtual_key, alt ? 0xE0000001 : 0xC0000001);
     pump(*state_, 20);
     set_modifiers(false, false, false);
+  }
+
+  // Real key presses: the system hands them to whichever control has the focus.
+  void type(std::u16string_view text) {
+    std::vector<INPUT> inputs;
+    for (const char16_t unit : text) {
+      for (const DWORD flags : {DWORD{KEYEVENTF_UNICODE}, DWORD{KEYEVENTF_UNICODE | KEYEVENTF_KEYUP}}) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wScan = unit;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+      }
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    pump(*state_, 50);
+  }
+
+  void tap(WORD virtual_key) {
+    INPUT inputs[2] = {};
+    for (INPUT& input : inputs) {
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = virtual_key;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+    pump(*state_, 50);
+  }
+
+  // A click into the editor, then back to the window (its title bar, or Alt+Tab).
+  void leave_and_come_back() {
+    SetForegroundWindow(state_->main_window);
+    SetFocus(state_->editor);
+    pump(*state_, 20);
+    ASSERT_EQ(GetActiveWindow(), state_->main_window);
+    ASSERT_EQ(GetFocus(), state_->editor);
+    SetForegroundWindow(window());
+    pump(*state_, 20);
+    ASSERT_EQ(GetActiveWindow(), window());
   }
 
   void expand_options() {
@@ -406,6 +444,42 @@ TEST_F(FindWindowTest, EnterF3AndEscapeThroughTheLoop) {
   key(state().editor, VK_F3);
   ASSERT_TRUE(state().transient_message.has_value()) << "with the window hidden the status bar says it";
   EXPECT_EQ(*state().transient_message, u"Can't find \"x.y\"");
+}
+
+TEST_F(FindWindowTest, ComingBackToTheWindowGivesTheFocusBackToItsControl) {
+  load(u"text");
+  command(kCommandReplace);
+  SetFocus(item(kReplaceWithBox));
+  leave_and_come_back();
+  EXPECT_EQ(GetFocus(), item(kReplaceWithBox));
+  type(u"new");
+  EXPECT_EQ(item_text(kReplaceWithBox), u"new") << "typing goes to the box that had the focus";
+  EXPECT_EQ(text(), u"text");
+
+  expand_options();
+  SetFocus(item(kMatchCaseBox));
+  leave_and_come_back();
+  EXPECT_EQ(GetFocus(), item(kMatchCaseBox));
+  tap(VK_SPACE);
+  EXPECT_TRUE(checked(kMatchCaseBox)) << "Space ticks the box that had the focus";
+
+  // Disabled while the window was in the background: "Find what:" takes the focus instead.
+  CheckRadioButton(window(), kNormalRadio, kRegularExpressionRadio, kRegularExpressionRadio);
+  SendMessageW(window(), WM_COMMAND, MAKEWPARAM(kRegularExpressionRadio, BN_CLICKED),
+               reinterpret_cast<LPARAM>(item(kRegularExpressionRadio)));
+  SetFocus(item(kDotMatchesNewlineBox));
+  SetForegroundWindow(state().main_window);
+  pump(*state_, 20);
+  CheckRadioButton(window(), kNormalRadio, kRegularExpressionRadio, kNormalRadio);
+  SendMessageW(window(), WM_COMMAND, MAKEWPARAM(kNormalRadio, BN_CLICKED),
+               reinterpret_cast<LPARAM>(item(kNormalRadio)));
+  ASSERT_FALSE(IsWindowEnabled(item(kDotMatchesNewlineBox)));
+  SetForegroundWindow(window());
+  pump(*state_, 20);
+  EXPECT_EQ(GetFocus(), item(kFindWhatBox));
+  set_item_text(kFindWhatBox, u"");
+  type(u"te");
+  EXPECT_EQ(item_text(kFindWhatBox), u"te");
 }
 
 TEST_F(FindWindowTest, FindNextWithoutAnySearchOpensTheWindow) {

@@ -10,10 +10,13 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands.h"
 #include "editor.h"
+#include "find_options.h"
+#include "find_window.h"
 #include "gutter.h"
 #include "layout.h"
 #include "main_window.h"
@@ -320,66 +323,72 @@ TEST(StatusBarClicks, ACommandNeedsPressAndReleaseOnTheSameField) {
   DestroyWindow(parent);
 }
 
-// What the loop asked of the Find and Replace window.
-std::vector<std::string> g_find_calls;
-
 TEST_F(ShellTest, KeysInsideTheFindWindowGoToIt) {
-  MainWindowState& state = start();
-  FindWindowKeyboard keyboard;
-  keyboard.show_mode = [](bool replace, bool select_text) {
-    g_find_calls.push_back(std::string(replace ? "replace" : "find") + (select_text ? "+select" : ""));
-  };
-  keyboard.switch_mode = [] { g_find_calls.push_back("switch"); };
-  keyboard.search_again = [](bool up) { g_find_calls.push_back(up ? "again up" : "again"); };
-  keyboard.toggle_options = [] { g_find_calls.push_back("options"); };
-  set_find_window_keyboard(keyboard);
-
-  WNDCLASSEXW find_class{};
-  find_class.cbSize = sizeof find_class;
-  find_class.lpfnWndProc = DefWindowProcW;
-  find_class.hInstance = GetModuleHandleW(nullptr);
-  find_class.lpszClassName = L"WrenfoldFind";
-  RegisterClassExW(&find_class);
-  HWND find = CreateWindowExW(0, L"WrenfoldFind", L"Find", WS_OVERLAPPED, 0, 0, 300, 200, state.main_window,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
-  HWND field = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 100, 20, find, nullptr, nullptr, nullptr);
-  ASSERT_EQ(find_replace_window(), find);
-
-  struct Press {
-    UINT message, key;
-    bool ctrl, shift;
-    bool consumed;
-    const char* call;
-  };
-  const std::vector<Press> presses = {
-      {WM_KEYDOWN, 'H', true, false, true, "replace"},
-      {WM_KEYDOWN, 'F', true, false, true, "find"},
-      {WM_KEYDOWN, VK_TAB, true, false, true, "switch"},
-      {WM_KEYDOWN, VK_F3, false, false, true, "again"},
-      {WM_KEYDOWN, VK_F3, false, true, true, "again up"},
-      {WM_SYSKEYDOWN, 'R', false, false, true, "replace+select"},
-      {WM_SYSKEYDOWN, 'F', false, false, true, "find+select"},
-      {WM_SYSKEYDOWN, 'O', false, false, true, "options"},
-      // Any other key is the dialog manager's: it never reaches the shortcut table (a save
-      // would open the save dialog and stall this test).
-      {WM_KEYDOWN, 'S', true, false, true, nullptr},
-  };
-  for (const Press& press : presses) {
-    g_find_calls.clear();
-    set_modifiers(press.ctrl, press.shift, press.message == WM_SYSKEYDOWN);
-    MSG message = {field, press.message, press.key, 1, 0, {0, 0}};
-    EXPECT_EQ(preprocess_message(state, message), press.consumed) << press.key;
-    if (press.call != nullptr) {
-      EXPECT_EQ(g_find_calls, std::vector<std::string>{press.call}) << press.key;
-    } else {
-      EXPECT_TRUE(g_find_calls.empty());
-    }
+  const std::u16string path = temp_folder() + u"wrenfold find keys test.txt";
+  {
+    std::FILE* file = _wfopen(wide(path), L"wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("one one\n", file);
+    std::fclose(file);
   }
-  set_modifiers(false, false, false);
-  set_find_window_keyboard(FindWindowKeyboard{});
+  MainWindowState& state = start(u"\"C:\\wrenfold.exe\" " + path);
+  type(state, u"x");
+  ASSERT_TRUE(state.modified);
+  set_editor_selection(state.editor, 0, 0);
+  open_find_window(state, false);
+  const HWND find = find_replace_window();
+  ASSERT_NE(find, nullptr);
+  const HWND field = GetDlgItem(find, kFindWhatBox);
+  SetWindowTextW(field, L"one");
+  const auto shown = [&](int id) { return IsWindowVisible(GetDlgItem(find, id)) != FALSE; };
+  const auto selection = [&] {
+    const EditorSelectionRange range = editor_selection(state.editor);
+    return std::pair{range.start, range.end};
+  };
+  // A key pressed in "Find what:", as the loop receives it.
+  const auto press = [&](UINT message, UINT key, bool ctrl, bool shift) {
+    set_modifiers(ctrl, shift, message == WM_SYSKEYDOWN);
+    MSG pressed = {field, message, key, 1, 0, {0, 0}};
+    const bool consumed = preprocess_message(state, pressed);
+    set_modifiers(false, false, false);
+    pump(state, 10);
+    return consumed;
+  };
+
+  EXPECT_TRUE(press(WM_KEYDOWN, 'H', true, false));
+  EXPECT_TRUE(shown(kReplaceWithBox)) << "Ctrl+H shows the Replace tab";
+  EXPECT_TRUE(press(WM_KEYDOWN, 'F', true, false));
+  EXPECT_FALSE(shown(kReplaceWithBox)) << "Ctrl+F shows the Find tab";
+  EXPECT_TRUE(press(WM_KEYDOWN, VK_TAB, true, false));
+  EXPECT_TRUE(shown(kReplaceWithBox)) << "Ctrl+Tab switches tabs";
+  EXPECT_TRUE(press(WM_SYSKEYDOWN, 'F', false, false));
+  EXPECT_FALSE(shown(kReplaceWithBox)) << "Alt+F shows the Find tab";
+  EXPECT_TRUE(press(WM_SYSKEYDOWN, 'R', false, false));
+  EXPECT_TRUE(shown(kReplaceWithBox)) << "Alt+R shows the Replace tab";
+  EXPECT_TRUE(press(WM_SYSKEYDOWN, 'O', false, false));
+  EXPECT_TRUE(shown(kMatchCaseBox)) << "Alt+O opens the options";
+  EXPECT_TRUE(press(WM_KEYDOWN, VK_F3, false, false));
+  EXPECT_EQ(selection(), (std::pair<std::size_t, std::size_t>{1, 4})) << "F3 finds the next match";
+  EXPECT_TRUE(press(WM_KEYDOWN, VK_F3, false, false));
+  EXPECT_EQ(selection(), (std::pair<std::size_t, std::size_t>{5, 8}));
+  EXPECT_TRUE(press(WM_KEYDOWN, VK_F3, false, true));
+  EXPECT_EQ(selection(), (std::pair<std::size_t, std::size_t>{1, 4})) << "Shift+F3 searches up";
+
+  // Any other key is the dialog manager's and never reaches the main window's shortcuts.
+  EXPECT_TRUE(press(WM_KEYDOWN, 'S', true, false));
+  EXPECT_TRUE(state.modified) << "Ctrl+S in the Find window saves nothing";
+  {
+    std::FILE* file = _wfopen(wide(path), L"rb");
+    ASSERT_NE(file, nullptr);
+    char stored[32] = {};
+    const std::size_t read = std::fread(stored, 1, sizeof stored, file);
+    std::fclose(file);
+    EXPECT_EQ(std::string(stored, read), "one one\n");
+  }
+
   DestroyWindow(find);
-  // The real window registers the class on first use; a later test in this process needs it.
-  UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
+  EXPECT_EQ(find_replace_window(), nullptr) << "a destroyed window is no longer looked up";
+  DeleteFileW(wide(path));
 }
 
 TEST_F(ShellTest, TransientMessageLastsFourSecondsFromTheLastOne) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "commands.h"
+#include "find_options.h"
+#include "find_window.h"
 #include "form.h"
 #include "main_window_state.h"
 #include "startup.h"
@@ -211,36 +213,6 @@ TEST_F(EditorColors, TextAndBackgroundFollowThePalette) {
   }
 }
 
-TEST(Theme, FindReplaceWindowIsLookedUpAmongThisThreadsWindows) {
-  WNDCLASSW window_class = {};
-  window_class.lpfnWndProc = DefWindowProcW;
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.lpszClassName = L"WrenfoldFind";
-  RegisterClassW(&window_class);
-  EXPECT_EQ(find_replace_window(), nullptr);
-
-  // One on another thread (standing in for another main window's) is not ours.
-  HWND other_thread_window = nullptr;
-  std::thread([&] {
-    other_thread_window = CreateWindowExW(0, L"WrenfoldFind", L"", WS_POPUP, 0, 0, 10, 10,
-                                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    EXPECT_NE(other_thread_window, nullptr);
-    EXPECT_EQ(find_replace_window(), other_thread_window);
-  }).join();  // the thread's windows go with it
-  EXPECT_EQ(find_replace_window(), nullptr);
-
-  const HWND unrelated = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                         nullptr, GetModuleHandleW(nullptr), nullptr);
-  // Hidden counts: it is shown again later with its contents, and must match the theme then.
-  const HWND find = CreateWindowExW(0, L"WrenfoldFind", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                    nullptr, GetModuleHandleW(nullptr), nullptr);
-  EXPECT_EQ(find_replace_window(), find);
-  DestroyWindow(find);
-  EXPECT_EQ(find_replace_window(), nullptr);
-  DestroyWindow(unrelated);
-  UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
-}
-
 class ApplyTheme : public testing::Test {
  protected:
   void SetUp() override {
@@ -258,20 +230,17 @@ class ApplyTheme : public testing::Test {
     options.command_line = u"ui_tests.exe";
     state_ = &start_main_window(GetModuleHandleW(nullptr), options);
 
-    WNDCLASSW window_class = {};
-    window_class.lpfnWndProc = DefWindowProcW;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"WrenfoldFind";
-    RegisterClassW(&window_class);
-    find_ = CreateWindowExW(0, L"WrenfoldFind", L"Find", WS_POPUP, 0, 0, 300, 200,
-                            state_->main_window, nullptr, GetModuleHandleW(nullptr), nullptr);
-    find_field_ = create_control(find_, 96, L"EDIT", L"", 0, 10, 10, 100, 20, 10);
+    // Opened once and hidden again: shown later with its contents, it must match the theme then.
+    open_find_window(*state_, false);
+    find_ = find_replace_window();
+    ASSERT_NE(find_, nullptr);
+    SendMessageW(find_, WM_CLOSE, 0, 0);
+    ASSERT_FALSE(IsWindowVisible(find_));
+    find_field_ = GetDlgItem(find_, kFindWhatBox);
     SetWindowSubclass(find_field_, count_theme_changes, 1,
                       reinterpret_cast<DWORD_PTR>(&find_field_theme_changes_));
   }
   void TearDown() override {
-    DestroyWindow(find_);
-    UnregisterClassW(L"WrenfoldFind", GetModuleHandleW(nullptr));
     state_->modified = false;
     DestroyWindow(state_->main_window);
     MSG message;
