@@ -97,6 +97,9 @@ struct MainWindowState {
   bool change_check_running = false;  // the check asks a modal question; activations go on
   // Ill-formed sequences the last load replaced with U+FFFD; the next save asks first.
   std::size_t decode_replacements = 0;
+  // Characters of the last loaded text that the editor control didn't keep (U+0000 in a
+  // control that drops them); the next save asks first.
+  std::size_t load_lost_units = 0;
 
   SearchMemory search;
 
