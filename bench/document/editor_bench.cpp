@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "codec.h"
+#include "commands.h"
 #include "document.h"
 #include "editor.h"
 #include "main_window_state.h"
@@ -248,6 +249,21 @@ void run_program(std::size_t bytes, std::map<std::string, double>& out) {
   note(out, "save", seconds_since(start) + pump_busy(&state));
   std::filesystem::remove(saved);
 
+  const auto timed_command = [&](const char* key, unsigned command) {
+    const auto begin = Clock::now();
+    ui::dispatch_command(state, command);
+    note(out, key, seconds_since(begin) + pump_busy(&state));
+  };
+  timed_command("word_wrap_off", ui::kCommandWordWrap);
+  timed_command("word_wrap_on", ui::kCommandWordWrap);
+  timed_command("line_numbers_on", ui::kCommandLineNumbers);
+  timed_command("line_numbers_off", ui::kCommandLineNumbers);
+  timed_command("zoom_in", ui::kCommandZoomIn);
+  state.settings.use()->font_size_points = 12;
+  start = Clock::now();
+  ui::apply_view_settings(state);
+  note(out, "font", seconds_since(start) + pump_busy(&state));
+
   if (bytes <= (10u << 20)) {
     SearchRequest the;
     the.find_text = u"the";
@@ -333,7 +349,14 @@ void run_bare(std::size_t bytes, bool stream, std::map<std::string, double>& out
   note(out, "load", seconds_since(start));
   note(out, "open_to_idle", out["load"] + pump_busy(nullptr));
   note(out, "memory_mib", private_mebibytes());
-  if (stream) return;
+  if (stream) {
+    for (const auto& [key, wrap] : {std::pair{"word_wrap_off", 1}, std::pair{"word_wrap_on", 0}}) {
+      start = Clock::now();
+      SendMessageW(editor, EM_SETTARGETDEVICE, 0, wrap);
+      note(out, key, seconds_since(start) + pump_busy(nullptr));
+    }
+    return;
+  }
 
   measure_keys(editor, nullptr, out);
 
@@ -362,6 +385,20 @@ void run_bare(std::size_t bytes, bool stream, std::map<std::string, double>& out
   }
   note(out, "save", seconds_since(start));
   std::filesystem::remove(saved);
+
+  const auto timed_message = [&](const char* key, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto begin = Clock::now();
+    SendMessageW(editor, message, wparam, lparam);
+    note(out, key, seconds_since(begin) + pump_busy(nullptr));
+  };
+  timed_message("word_wrap_off", EM_SETTARGETDEVICE, 0, 1);
+  timed_message("word_wrap_on", EM_SETTARGETDEVICE, 0, 0);
+  timed_message("zoom_in", EM_SETZOOM, 1100, 1000);
+  CHARFORMAT2W larger = {};
+  larger.cbSize = sizeof(larger);
+  larger.dwMask = CFM_SIZE;
+  larger.yHeight = 240;
+  timed_message("font", EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&larger));
 
   if (bytes <= (10u << 20)) {
     const std::u16string replacement = replaced_text(whole_text(editor));
@@ -427,7 +464,9 @@ int run_parent(bool quick) {
   std::vector<std::size_t> sizes = {1u << 10, 1u << 20, 10u << 20};
   if (!quick) sizes.push_back(50u << 20);
   std::map<std::size_t, std::map<std::string, double>> program, bare, stream;
-  const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save", "replace_all", "memory_mib"};
+  const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save",
+                        "word_wrap_off", "word_wrap_on", "line_numbers_on", "line_numbers_off", "zoom_in",
+                        "font", "replace_all", "memory_mib"};
   for (const std::size_t bytes : sizes) {
     program[bytes] = run_child("program", bytes);
     bare[bytes] = run_child("bare", bytes);
@@ -459,6 +498,9 @@ int run_parent(bool quick) {
     print_ratio("bare EM_STREAMIN / EM_SETTEXTEX load" + at, stream[bytes]["load"], b["load"], 0);
     print_ratio("Find Next / bare EM_GETTEXTEX + scan" + at, p["find_next"], b["find_next"], 1.5);
     print_ratio("Save / bare EM_GETTEXTEX + write" + at, p["save"], b["save"], bytes == (50u << 20) ? 1.5 : 0);
+    for (const char* key : {"word_wrap_off", "word_wrap_on", "zoom_in", "font"}) {
+      print_ratio(std::string(key) + " / bare" + at, p[key], b[key], 0);
+    }
     if (p.count("replace_all")) {
       print_ratio("Replace All / bare EM_REPLACESEL" + at, p["replace_all"], b["replace_all"], bytes == (10u << 20) ? 1.3 : 0);
     }

@@ -327,11 +327,15 @@ void zoom_step(MainWindowState& state) {
   const unsigned window_dpi_value = window_dpi(state.main_window);
   const unsigned system_dpi = std::max<UINT>(GetDpiForSystem(), 96);
 
-  state.loading = true;
-  const double numerator = std::round(1000.0 * state.zoom * window_dpi_value / system_dpi);
-  SendMessageW(state.editor, EM_SETZOOM,
-               static_cast<WPARAM>(std::clamp<double>(numerator, INT_MIN, INT_MAX)), 1000);
-  state.loading = false;
+  const auto numerator = static_cast<long long>(
+      std::clamp<double>(std::round(1000.0 * state.zoom * window_dpi_value / system_dpi), INT_MIN, INT_MAX));
+  // The control lays out the whole text again even for the zoom it has.
+  if (state.applied_zoom_numerator != numerator) {
+    state.loading = true;
+    SendMessageW(state.editor, EM_SETZOOM, static_cast<WPARAM>(numerator), 1000);
+    state.loading = false;
+    state.applied_zoom_numerator = numerator;
+  }
 
   // Eight widths of "x" at the zoomed size, in points at zoom 1.
   {
