@@ -214,17 +214,24 @@ std::u16string text_held_by(HWND editor) {
 
 void replace_all_text(MainWindowState& state, std::u16string text) {
   state.loading = true;
-  // Streamed in rather than set: the control takes it faster, and keeps U+0000, where a set
-  // text ends at the first one.
-  StreamSource source = {text.data(), text.size()};
-  EDITSTREAM stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_text_in};
-  SendMessageW(state.editor, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+  const bool has_null = std::u16string_view(text).find(u'\0') != std::u16string_view::npos;
+  if (has_null) {
+    // A set text ends at the first U+0000; a streamed one keeps them. Only then: under Wine a
+    // streamed text sometimes loads many times slower, and re-wraps slower ever after.
+    StreamSource source = {text.data(), text.size()};
+    EDITSTREAM stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_text_in};
+    SendMessageW(state.editor, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+  } else {
+    SETTEXTEX options = {ST_DEFAULT, 1200};
+    SendMessageW(state.editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  }
   SendMessageW(state.editor, EM_EMPTYUNDOBUFFER, 0, 0);
   if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
   state.loading = false;
   set_editor_selection(state.editor, 0, 0);
   state.load_lost_units = 0;
-  if (std::u16string_view(text).find(u'\0') != std::u16string_view::npos) {
+  if (has_null) {
     // A control that drops U+0000 would save less than the file held: keep what it holds, so
     // that the cached text never differs from it, and let the save ask first.
     std::u16string held = text_held_by(state.editor);
