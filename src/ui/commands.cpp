@@ -77,16 +77,21 @@ void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
   apply_view_settings(state);
 }
 
-void set_editor_character_format(HWND editor, const AppSettings& settings, const ThemeColors& palette) {
+void set_editor_character_format(MainWindowState& state, const AppSettings& settings, const ThemeColors& palette) {
+  const std::size_t length = std::min<std::size_t>(settings.font_family.size(), LF_FACESIZE - 1);
+  const EditorTextFormat wanted{settings.font_family.substr(0, length),
+                                std::lround(usable_font_points(settings.font_size_points) * 20.0),
+                                settings.font_bold, settings.font_italic, palette.text, palette.background};
+  if (state.applied_text_format == wanted) return;
   CHARFORMAT2W format = {};
   format.dwMask = CFM_SIZE | CFM_FACE | CFM_CHARSET | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
-  format.yHeight = static_cast<LONG>(std::lround(usable_font_points(settings.font_size_points) * 20.0));
+  format.yHeight = wanted.height_twips;
   format.dwEffects = (settings.font_bold ? CFE_BOLD : 0) | (settings.font_italic ? CFE_ITALIC : 0);
   format.bCharSet = DEFAULT_CHARSET;
-  const std::size_t length = std::min<std::size_t>(settings.font_family.size(), LF_FACESIZE - 1);
-  std::copy_n(settings.font_family.begin(), length, format.szFaceName);
+  std::copy_n(wanted.face.begin(), length, format.szFaceName);
   // Colours go in the same pass: formatting the whole text twice costs on large documents.
-  set_editor_format(editor, format, palette);
+  set_editor_format(state.editor, format, palette);
+  state.applied_text_format = wanted;
 }
 
 }  // namespace
@@ -155,8 +160,11 @@ void apply_view_settings(MainWindowState& state) {
   // Formatting the text is the program's own doing, not an edit of the document.
   const bool was_loading = state.loading;
   state.loading = true;
-  set_editor_character_format(state.editor, settings, palette);
-  SendMessageW(state.editor, EM_SETTARGETDEVICE, 0, settings.word_wrap ? 0 : 1);
+  set_editor_character_format(state, settings, palette);
+  if (state.applied_word_wrap != settings.word_wrap) {
+    SendMessageW(state.editor, EM_SETTARGETDEVICE, 0, settings.word_wrap ? 0 : 1);
+    state.applied_word_wrap = settings.word_wrap;
+  }
   state.loading = was_loading;
   zoom_step(state);
 

@@ -52,6 +52,20 @@ bool accept_decode_loss(const MainWindowState& state) {
   return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
 }
 
+// False when the user would rather not save a text that lost characters on loading.
+bool accept_load_loss(const MainWindowState& state) {
+  const std::size_t count = state.load_lost_units;
+  if (count == 0) return true;
+  const std::u16string name = state.current_file ? path_file_name(*state.current_file) : u"Untitled";
+  const std::u16string what = count == 1 ? u"1 character" : to_u16(count) + u" characters";
+  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
+  const std::u16string question =
+      u"When " + name + u" was opened, the editor couldn't hold " + what +
+      u" of it (null characters and what follows them). Saving writes the text without them, and they are "
+      u"lost.\n\nTo keep them, close the file without saving.";
+  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+}
+
 }  // namespace
 
 bool save(MainWindowState& state) {
@@ -74,6 +88,7 @@ bool save_as(MainWindowState& state) {
 bool save_to(MainWindowState& state, const std::u16string& path, Encoding encoding) {
   const std::shared_ptr<const std::u16string> text = editor_text(state);
   if (!accept_decode_loss(state)) return false;
+  if (!accept_load_loss(state)) return false;
   if (!accept_ansi_loss(*text, encoding)) return false;
   const Result<void> written = save_document(path, *text, encoding, state.line_ending);
   if (!written.ok()) {
@@ -84,6 +99,7 @@ bool save_to(MainWindowState& state, const std::u16string& path, Encoding encodi
   state.encoding = encoding;
   state.modified = false;
   state.decode_replacements = 0;
+  state.load_lost_units = 0;
   state.disk_stamp = disk_stamp_of(path);
   discard_recovery_file(state);
   update_title(state);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 #include "commands.h"
 #include "fatal.h"
@@ -179,15 +180,66 @@ void replace_selection_as_step(HWND editor, std::u16string_view text) {
   SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
 }
 
+namespace {
+
+struct StreamSource {
+  const char16_t* next;
+  std::size_t units_left;
+};
+
+DWORD CALLBACK stream_text_in(DWORD_PTR cookie, LPBYTE buffer, LONG wanted_bytes, LONG* given_bytes) {
+  StreamSource& source = *reinterpret_cast<StreamSource*>(cookie);
+  const std::size_t units = std::min(source.units_left, static_cast<std::size_t>(std::max<LONG>(wanted_bytes, 0)) / 2);
+  std::memcpy(buffer, source.next, units * sizeof(char16_t));
+  source.next += units;
+  source.units_left -= units;
+  *given_bytes = static_cast<LONG>(units * sizeof(char16_t));
+  return 0;
+}
+
+std::u16string text_held_by(HWND editor) {
+  const std::size_t length = editor_text_length(editor);
+  std::u16string text(length + 1, u'\0');
+  GETTEXTEX query = {};
+  query.cb = static_cast<DWORD>((length + 1) * sizeof(char16_t));
+  query.flags = GT_DEFAULT;
+  query.codepage = 1200;
+  const LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, static_cast<LRESULT>(length))));
+  return text;
+}
+
+}  // namespace
+
 void replace_all_text(MainWindowState& state, std::u16string text) {
   state.loading = true;
-  SETTEXTEX options = {ST_DEFAULT, 1200};
-  SendMessageW(state.editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options),
-               reinterpret_cast<LPARAM>(text.c_str()));
+  const bool has_null = std::u16string_view(text).find(u'\0') != std::u16string_view::npos;
+  if (has_null) {
+    // A set text ends at the first U+0000; a streamed one keeps them. Only then: under Wine a
+    // streamed text sometimes loads many times slower, and re-wraps slower ever after.
+    StreamSource source = {text.data(), text.size()};
+    EDITSTREAM stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_text_in};
+    SendMessageW(state.editor, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+  } else {
+    SETTEXTEX options = {ST_DEFAULT, 1200};
+    SendMessageW(state.editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+  }
   SendMessageW(state.editor, EM_EMPTYUNDOBUFFER, 0, 0);
   if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
   state.loading = false;
   set_editor_selection(state.editor, 0, 0);
+  state.load_lost_units = 0;
+  if (has_null) {
+    // A control that drops U+0000 would save less than the file held: keep what it holds, so
+    // that the cached text never differs from it, and let the save ask first.
+    std::u16string held = text_held_by(state.editor);
+    if (held != text) {
+      state.load_lost_units = text.size() > held.size() ? text.size() - held.size() : 1;
+      text = std::move(held);
+    }
+  }
   state.cached_text = std::make_shared<const std::u16string>(std::move(text));
 }
 
@@ -215,16 +267,7 @@ void set_editor_selection(HWND editor, std::size_t start, std::size_t end) {
 
 std::shared_ptr<const std::u16string> editor_text(MainWindowState& state) {
   if (state.cached_text) return state.cached_text;
-  const std::size_t length = editor_text_length(state.editor);
-  std::u16string text(length + 1, u'\0');
-  GETTEXTEX query = {};
-  query.cb = static_cast<DWORD>((length + 1) * sizeof(char16_t));
-  query.flags = GT_DEFAULT;
-  query.codepage = 1200;
-  const LRESULT copied = SendMessageW(state.editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
-                                      reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, static_cast<LRESULT>(length))));
-  state.cached_text = std::make_shared<const std::u16string>(std::move(text));
+  state.cached_text = std::make_shared<const std::u16string>(text_held_by(state.editor));
   return state.cached_text;
 }
 
@@ -291,11 +334,15 @@ void zoom_step(MainWindowState& state) {
   const unsigned window_dpi_value = window_dpi(state.main_window);
   const unsigned system_dpi = std::max<UINT>(GetDpiForSystem(), 96);
 
-  state.loading = true;
-  const double numerator = std::round(1000.0 * state.zoom * window_dpi_value / system_dpi);
-  SendMessageW(state.editor, EM_SETZOOM,
-               static_cast<WPARAM>(std::clamp<double>(numerator, INT_MIN, INT_MAX)), 1000);
-  state.loading = false;
+  const auto numerator = static_cast<long long>(
+      std::clamp<double>(std::round(1000.0 * state.zoom * window_dpi_value / system_dpi), INT_MIN, INT_MAX));
+  // The control lays out the whole text again even for the zoom it has.
+  if (state.applied_zoom_numerator != numerator) {
+    state.loading = true;
+    SendMessageW(state.editor, EM_SETZOOM, static_cast<WPARAM>(numerator), 1000);
+    state.loading = false;
+    state.applied_zoom_numerator = numerator;
+  }
 
   // Eight widths of "x" at the zoomed size, in points at zoom 1.
   {

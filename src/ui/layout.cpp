@@ -47,6 +47,11 @@ void set_editor_margins(HWND editor) {
   RECT client;
   GetClientRect(editor, &client);
   RECT text = editor_text_rect(client.right, client.bottom, window_dpi(editor));
+  // A new rectangle re-wraps the whole text, so an unchanged one is not sent again: the
+  // control sends WM_SIZE whenever a scroll bar comes or goes, several times in a large load.
+  RECT current = {};
+  SendMessageW(editor, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&current));
+  if (EqualRect(&current, &text)) return;
   SendMessageW(editor, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&text));
   // The control does not always repaint after a new text rectangle.
   InvalidateRect(editor, nullptr, TRUE);

@@ -55,6 +55,17 @@ class GuardedSettings {
   int uses_ = 0;
 };
 
+// The editor text's character format and colours as the view settings last set them.
+struct EditorTextFormat {
+  std::u16string face;
+  long height_twips = 0;
+  bool bold = false;
+  bool italic = false;
+  COLORREF text = 0;
+  COLORREF background = 0;
+  bool operator==(const EditorTextFormat&) const = default;
+};
+
 struct MainWindowState {
   explicit MainWindowState(AppSettings loaded) : settings(std::move(loaded)) {}
 
@@ -87,6 +98,11 @@ struct MainWindowState {
   bool margin_update = false;
   bool text_changed = false;
   bool message_dialog_open = false;  // one task dialog at a time (show_message)
+  // What the editor's whole text was last formatted, wrapped and zoomed with: each of these
+  // lays out the whole text again, so a view change sends only what differs.
+  std::optional<EditorTextFormat> applied_text_format;
+  std::optional<bool> applied_word_wrap;
+  std::optional<long long> applied_zoom_numerator;
 
   // The document's file format.
   Encoding encoding = Encoding::Utf8;
@@ -97,6 +113,9 @@ struct MainWindowState {
   bool change_check_running = false;  // the check asks a modal question; activations go on
   // Ill-formed sequences the last load replaced with U+FFFD; the next save asks first.
   std::size_t decode_replacements = 0;
+  // Characters of the last loaded text that the editor control didn't keep (U+0000 in a
+  // control that drops them); the next save asks first.
+  std::size_t load_lost_units = 0;
 
   SearchMemory search;
 

@@ -32,6 +32,8 @@ void apply_theme(MainWindowState& state) {
     const ProgramEditMark mark(state.loading);
     set_editor_colors(state.editor, palette);
   }
+  // The next view change formats the text in full again rather than trust older colours.
+  state.applied_text_format.reset();
   apply_theme_to_windows(state, palette);
 }
 

@@ -416,6 +416,45 @@ TEST_F(DocumentTest, ADecodeThatReplacedBytesAsksBeforeTheFirstSave) {
   EXPECT_TRUE(save(state())) << "a clean file is saved without a word";
 }
 
+TEST_F(DocumentTest, NullCharactersOpenWholeAndAnEditSavesEveryByte) {
+  const Bytes original("abc\0def\r\ng\0\0h", 13);
+  const fs::path path = open_file_with("zeros.txt", original);
+  const std::u16string expected(u"abc\0def\rg\0\0h", 12);
+  EXPECT_EQ(editor_text_length(state().editor), expected.size());
+  EXPECT_EQ(text(), expected) << "the control holds every unit";
+  EXPECT_EQ(*editor_text(state()), expected) << "and the cached text agrees";
+  TEXTRANGEW around = {{2, 5}, nullptr};
+  wchar_t units[4] = {};
+  around.lpstrText = units;
+  EXPECT_EQ(SendMessageW(state().editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&around)), 3);
+  EXPECT_EQ(std::wstring(units, 3), std::wstring(L"c\0d", 3));
+
+  type(u"x");
+  dispatch_command(state(), kCommandSave);
+  EXPECT_EQ(read_bytes(path), Bytes("xabc\0def\r\ng\0\0h", 14));
+  EXPECT_TRUE(asked_.empty());
+}
+
+// Wine's control keeps U+0000; one that drops them leaves the count of what it lost.
+TEST_F(DocumentTest, ALoadTheEditorCouldNotHoldWholeAsksBeforeTheFirstSave) {
+  const fs::path path = open_file_with("held.txt", "abc");
+  state().load_lost_units = 4;
+  answer({IDCANCEL});
+  EXPECT_FALSE(save(state()));
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].content,
+            u"When held.txt was opened, the editor couldn't hold 4 characters of it (null characters and what "
+            u"follows them). Saving writes the text without them, and they are lost.\n\nTo keep them, close the "
+            u"file without saving.");
+  EXPECT_EQ(read_bytes(path), "abc");
+  answer({IDOK});
+  type(u"x");
+  EXPECT_TRUE(save(state()));
+  EXPECT_EQ(read_bytes(path), "xabc");
+  EXPECT_TRUE(save(state())) << "asked once";
+  EXPECT_EQ(asked_.size(), 2u);
+}
+
 TEST_F(DocumentTest, FailedSaveKeepsTheDocumentModifiedAndTheOldFile) {
   const fs::path path = open_file_with("locked.txt", "old content");
   type(u"new ");

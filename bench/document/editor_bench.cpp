@@ -1,0 +1,543 @@
+// Large documents in the program next to a bare rich edit control doing the same, under Wine:
+// open to idle, a typed character, Page Down and Ctrl+End (each with the refresh that follows),
+// Find Next after an edit, Replace All, Save and the private memory, for texts of 1 KiB to
+// 50 MiB. Wine's control slows down for good once a process has held a large text, so every
+// measurement runs in a fresh process: the bench starts itself once per size and subject
+// ("program", "bare" with EM_SETTEXTEX, "stream" with EM_STREAMIN) and gathers their lines.
+//
+//   editor_bench.exe            every size
+//   editor_bench.exe --quick    without 50 MiB
+//   editor_bench.exe --small    1 KiB and 1 MiB only
+//
+// Times are busy times: the call itself plus the time the thread spent handling messages
+// until 150 ms passed without any, so the 40 ms refresh timer and the paints are counted but
+// the waits between them are not.
+
+#include <windows.h>
+#include <ole2.h>
+#include <psapi.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "codec.h"
+#include "commands.h"
+#include "document.h"
+#include "editor.h"
+#include "main_window_state.h"
+#include "message_loop.h"
+#include "search.h"
+#include "search_editor.h"
+#include "settings.h"
+#include "startup.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kIdleMs = 150;
+constexpr int kRepeats = 5;
+const std::u16string kFindWord = u"zanzibar";
+
+double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Lines of 60-odd characters with a few non-ASCII letters, and the word to find near the end.
+std::u16string make_text(std::size_t bytes) {
+  const std::u16string line = u"The quick brown fox \u00E9t\u00E9 \u2192 jumps over the lazy dog, 0123456789.\r";
+  std::u16string text;
+  text.reserve(bytes / 2 + line.size());
+  while ((text.size() + line.size()) * 2 <= bytes) text += line;
+  if (text.size() < 3 * line.size()) {
+    text = u"A short text with " + kFindWord + u" in it.\r" + text;
+    return text;
+  }
+  const std::size_t near_end = text.size() - 2 * line.size();
+  text.replace(near_end + 4, kFindWord.size(), kFindWord);
+  return text;
+}
+
+// Handles messages until kIdleMs pass without one; returns the time spent handling them.
+double pump_busy(wrenfold::ui::MainWindowState* state) {
+  double busy = 0;
+  auto quiet_since = Clock::now();
+  while (std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - quiet_since).count() < kIdleMs) {
+    MSG message;
+    const auto start = Clock::now();
+    bool handled = false;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      handled = true;
+      if (message.message == WM_QUIT) continue;
+      if (state != nullptr && wrenfold::ui::preprocess_message(*state, message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (handled) {
+      busy += seconds_since(start);
+      quiet_since = Clock::now();
+    }
+    Sleep(1);
+  }
+  return busy;
+}
+
+void post_key(HWND window, UINT key, bool control) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = control ? 0x80 : 0;
+  keys[VK_LCONTROL] = keys[VK_CONTROL];
+  SetKeyboardState(keys);
+  PostMessageW(window, WM_KEYDOWN, key, 1);
+  PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+void release_control() {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0;
+  keys[VK_LCONTROL] = 0;
+  SetKeyboardState(keys);
+}
+
+// Progress on the console, so that a slow step shows while it runs.
+void note(std::map<std::string, double>& out, const std::string& key, double value) {
+  out[key] = value;
+  std::printf("  %s %.4f\n", key.c_str(), value);
+  std::fflush(stdout);
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// One typed character, Page Down and Ctrl+End with what follows each; the same for both.
+void measure_keys(HWND editor, wrenfold::ui::MainWindowState* state, std::map<std::string, double>& out) {
+  std::vector<double> typed, page_down, control_end;
+  for (int round = 0; round < kRepeats; ++round) {
+    PostMessageW(editor, WM_KEYDOWN, 'X', 1);
+    PostMessageW(editor, WM_CHAR, 'x', 1);
+    PostMessageW(editor, WM_KEYUP, 'X', 0xC0000001);
+    typed.push_back(pump_busy(state));
+  }
+  for (int round = 0; round < kRepeats; ++round) {
+    post_key(editor, VK_NEXT, false);
+    page_down.push_back(pump_busy(state));
+  }
+  for (int round = 0; round < kRepeats; ++round) {
+    post_key(editor, VK_HOME, true);
+    pump_busy(state);
+    post_key(editor, VK_END, true);
+    control_end.push_back(pump_busy(state));
+  }
+  release_control();
+  note(out, "type", median(typed));
+  note(out, "page_down", median(page_down));
+  note(out, "ctrl_end", median(control_end));
+}
+
+double private_mebibytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+  // Wine leaves PrivateUsage at 0; the page-file usage is the same private commit.
+  return static_cast<double>(std::max(counters.PrivateUsage, counters.PagefileUsage)) / (1 << 20);
+}
+
+void type_at_start(HWND editor, wrenfold::ui::MainWindowState* state) {
+  post_key(editor, VK_HOME, true);
+  PostMessageW(editor, WM_CHAR, 'y', 1);
+  pump_busy(state);
+  release_control();
+}
+
+std::u16string whole_text(HWND editor) {
+  GETTEXTLENGTHEX query = {GTL_PRECISE | GTL_NUMCHARS, 1200};
+  const auto length = static_cast<std::size_t>(SendMessageW(editor, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0));
+  std::u16string text(length + 1, u'\0');
+  GETTEXTEX get = {};
+  get.cb = static_cast<DWORD>((length + 1) * 2);
+  get.codepage = 1200;
+  const LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+  return text;
+}
+
+// A scan at memchr speed: the first unit by wmemchr, then a compare.
+std::size_t scan_for(const std::u16string& text, const std::u16string& word) {
+  const wchar_t* begin = reinterpret_cast<const wchar_t*>(text.data());
+  const wchar_t* at = begin;
+  const wchar_t* end = begin + text.size();
+  while ((at = std::wmemchr(at, static_cast<wchar_t>(word[0]), static_cast<std::size_t>(end - at))) != nullptr) {
+    if (static_cast<std::size_t>(end - at) >= word.size() &&
+        std::wmemcmp(at, reinterpret_cast<const wchar_t*>(word.data()), word.size()) == 0) {
+      return static_cast<std::size_t>(at - begin);
+    }
+    ++at;
+  }
+  return std::u16string::npos;
+}
+
+std::u16string replaced_text(const std::u16string& text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (std::size_t at = 0; at < text.size();) {
+    if (at + 3 <= text.size() && (text[at] | 0x20) == u't' && (text[at + 1] | 0x20) == u'h' && (text[at + 2] | 0x20) == u'e') {
+      out += u"that";
+      at += 3;
+    } else {
+      out += text[at++];
+    }
+  }
+  return out;
+}
+
+std::filesystem::path temporary(const char* name) {
+  return std::filesystem::temp_directory_path() / (std::string("wrenfold-editor-bench-") + name);
+}
+
+// ---- the program ----
+
+void run_program(std::size_t bytes, std::map<std::string, double>& out) {
+  std::error_code ignored;
+  using namespace wrenfold;
+  const std::filesystem::path settings = temporary("settings.json");
+  AppSettings defaults;
+  defaults.check_for_updates = false;
+  save_settings(settings.u16string(), defaults);
+  ui::StartOptions options;
+  options.settings_path = settings.u16string();
+  options.command_line = u"editor_bench.exe";
+  ui::MainWindowState& state = ui::start_main_window(GetModuleHandleW(nullptr), options);
+  pump_busy(&state);
+  SetFocus(state.editor);
+
+  std::u16string text = make_text(bytes);
+  out["text_mib"] = static_cast<double>(text.size() * 2) / (1 << 20);
+  auto start = Clock::now();
+  ui::load_document(state, std::move(text), std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  note(out, "load", seconds_since(start));
+  note(out, "open_to_idle", out["load"] + pump_busy(&state));
+  note(out, "memory_mib", private_mebibytes());
+
+  measure_keys(state.editor, &state, out);
+
+  type_at_start(state.editor, &state);
+  SearchRequest request;
+  request.find_text = kFindWord;
+  start = Clock::now();
+  {
+    ui::RichEditSearchEditor editor(state);
+    const SearchOutcome outcome = find_next(editor, state.search, request, false);
+    if (outcome) std::printf("find next: %ls\n", reinterpret_cast<const wchar_t*>(outcome->c_str()));
+  }
+  note(out, "find_next", seconds_since(start) + pump_busy(&state));
+
+  type_at_start(state.editor, &state);
+  const std::filesystem::path saved = temporary("saved.txt");
+  start = Clock::now();
+  ui::save_to(state, saved.u16string(), Encoding::Utf8);
+  note(out, "save", seconds_since(start) + pump_busy(&state));
+  std::filesystem::remove(saved, ignored);
+
+  const auto timed_command = [&](const char* key, unsigned command) {
+    const auto begin = Clock::now();
+    ui::dispatch_command(state, command);
+    note(out, key, seconds_since(begin) + pump_busy(&state));
+  };
+  timed_command("word_wrap_off", ui::kCommandWordWrap);
+  timed_command("word_wrap_on", ui::kCommandWordWrap);
+  timed_command("line_numbers_on", ui::kCommandLineNumbers);
+  timed_command("line_numbers_off", ui::kCommandLineNumbers);
+  timed_command("zoom_in", ui::kCommandZoomIn);
+  state.settings.use()->font_size_points = 12;
+  start = Clock::now();
+  ui::apply_view_settings(state);
+  note(out, "font", seconds_since(start) + pump_busy(&state));
+
+  if (bytes <= (10u << 20)) {
+    SearchRequest the;
+    the.find_text = u"the";
+    start = Clock::now();
+    {
+      ui::RichEditSearchEditor editor(state);
+      replace_all(editor, state.search, the, u"that");
+    }
+    note(out, "replace_all", seconds_since(start) + pump_busy(&state));
+  }
+
+  state.modified = false;
+  DestroyWindow(state.main_window);
+  pump_busy(nullptr);
+  std::filesystem::remove(settings, ignored);
+}
+
+// ---- the bare control ----
+
+LRESULT CALLBACK bare_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+HWND create_bare_editor() {
+  WNDCLASSW window_class = {};
+  window_class.lpfnWndProc = bare_procedure;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"EditorBenchBare";
+  RegisterClassW(&window_class);
+  HWND frame = CreateWindowExW(0, L"EditorBenchBare", L"bare", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000, 760,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  LoadLibraryW(L"msftedit.dll");
+  HWND editor = CreateWindowExW(0, MSFTEDIT_CLASS, L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                                    ES_AUTOHSCROLL | ES_NOHIDESEL | ES_WANTRETURN,
+                                40, 40, 940, 640, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(editor, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLECODEPAGE | TM_MULTILEVELUNDO, 0);
+  SendMessageW(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  SendMessageW(editor, EM_SETUNDOLIMIT, 1000, 0);
+  SendMessageW(editor, EM_SETEVENTMASK, 0, ENM_CHANGE | ENM_SCROLL | ENM_SELCHANGE | ENM_DROPFILES);
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_SIZE | CFM_FACE | CFM_BOLD | CFM_ITALIC;
+  format.yHeight = 220;
+  wcscpy(format.szFaceName, L"Consolas");
+  SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(editor, EM_SETTARGETDEVICE, 0, 0);  // wrapped, as the program's default
+  SetFocus(editor);
+  return editor;
+}
+
+struct StreamSource {
+  const char* data;
+  std::size_t left;
+};
+
+DWORD CALLBACK stream_in(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) {
+  auto* source = reinterpret_cast<StreamSource*>(cookie);
+  const std::size_t count = std::min<std::size_t>(source->left, static_cast<std::size_t>(wanted));
+  std::memcpy(buffer, source->data, count);
+  source->data += count;
+  source->left -= count;
+  *given = static_cast<LONG>(count);
+  return 0;
+}
+
+void run_bare(std::size_t bytes, bool stream, std::map<std::string, double>& out) {
+  std::error_code ignored;
+  HWND editor = create_bare_editor();
+  pump_busy(nullptr);
+  const std::u16string text = make_text(bytes);
+  auto start = Clock::now();
+  if (stream) {
+    StreamSource source{reinterpret_cast<const char*>(text.data()), text.size() * 2};
+    EDITSTREAM edit_stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_in};
+    SendMessageW(editor, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&edit_stream));
+  } else {
+    SETTEXTEX options = {ST_DEFAULT, 1200};
+    SendMessageW(editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options), reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  SendMessageW(editor, EM_EMPTYUNDOBUFFER, 0, 0);
+  CHARRANGE none = {0, 0};
+  SendMessageW(editor, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
+  note(out, "load", seconds_since(start));
+  note(out, "open_to_idle", out["load"] + pump_busy(nullptr));
+  note(out, "memory_mib", private_mebibytes());
+  if (stream) {
+    for (const auto& [key, wrap] : {std::pair{"word_wrap_off", 1}, std::pair{"word_wrap_on", 0}}) {
+      start = Clock::now();
+      SendMessageW(editor, EM_SETTARGETDEVICE, 0, wrap);
+      note(out, key, seconds_since(start) + pump_busy(nullptr));
+    }
+    return;
+  }
+
+  measure_keys(editor, nullptr, out);
+
+  type_at_start(editor, nullptr);
+  start = Clock::now();
+  const std::u16string current = whole_text(editor);
+  const std::size_t found = scan_for(current, kFindWord);
+  note(out, "find_next", seconds_since(start));
+  if (found == std::u16string::npos) std::printf("bare: the word is missing\n");
+
+  type_at_start(editor, nullptr);
+  const std::filesystem::path saved = temporary("saved-bare.txt");
+  const std::u16string now_text = whole_text(editor);
+  std::string bytes_out(static_cast<std::size_t>(now_text.size()) * 3, '\0');
+  bytes_out.resize(static_cast<std::size_t>(WideCharToMultiByte(
+      CP_UTF8, 0, reinterpret_cast<const wchar_t*>(now_text.data()), static_cast<int>(now_text.size()), bytes_out.data(),
+      static_cast<int>(bytes_out.size()), nullptr, nullptr)));
+  start = Clock::now();
+  {
+    const std::u16string again = whole_text(editor);
+    HANDLE file = CreateFileW(saved.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes_out.data(), static_cast<DWORD>(bytes_out.size()), &written, nullptr);
+    FlushFileBuffers(file);
+    CloseHandle(file);
+  }
+  note(out, "save", seconds_since(start));
+  std::filesystem::remove(saved, ignored);
+
+  const auto timed_message = [&](const char* key, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto begin = Clock::now();
+    SendMessageW(editor, message, wparam, lparam);
+    note(out, key, seconds_since(begin) + pump_busy(nullptr));
+  };
+  timed_message("word_wrap_off", EM_SETTARGETDEVICE, 0, 1);
+  timed_message("word_wrap_on", EM_SETTARGETDEVICE, 0, 0);
+  timed_message("zoom_in", EM_SETZOOM, 1100, 1000);
+  CHARFORMAT2W larger = {};
+  larger.cbSize = sizeof(larger);
+  larger.dwMask = CFM_SIZE;
+  larger.yHeight = 240;
+  timed_message("font", EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&larger));
+
+  if (bytes <= (10u << 20)) {
+    const std::u16string replacement = replaced_text(whole_text(editor));
+    start = Clock::now();
+    SendMessageW(editor, EM_SETSEL, 0, -1);
+    SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(replacement.c_str()));
+    note(out, "replace_all", seconds_since(start) + pump_busy(nullptr));
+  }
+  DestroyWindow(GetParent(editor));
+}
+
+// ---- the parent: one child per size and subject, then the table ----
+
+std::map<std::string, double> run_child(const char* subject, std::size_t bytes) {
+  const std::filesystem::path results = temporary("results.txt");
+  std::error_code ignored;
+  std::filesystem::remove(results, ignored);
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" --child " + std::wstring(subject, subject + std::strlen(subject)) +
+                         L" " + std::to_wstring(bytes) + L" \"" + results.wstring() + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::map<std::string, double> values;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    std::printf("couldn't start the %s case\n", subject);
+    return values;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  {
+    std::ifstream in(results);
+    std::string key;
+    double value = 0;
+    while (in >> key >> value) values[key] = value;
+  }
+  std::filesystem::remove(results, ignored);
+  return values;
+}
+
+void print_ratio(const std::string& label, double numerator, double denominator, double target) {
+  if (numerator <= 0 || denominator <= 0) {
+    std::printf("%-58s %9s %7s  %s\n", label.c_str(), "-", "-", "not measured");
+    return;
+  }
+  const double ratio = numerator / denominator;
+  if (target == 0) {
+    std::printf("%-58s %9.3f %7s  information\n", label.c_str(), ratio, "-");
+  } else {
+    std::printf("%-58s %9.3f %7.2f  %s\n", label.c_str(), ratio, target, ratio <= target ? "met" : "MISSED");
+  }
+}
+
+const char* size_name(std::size_t bytes) {
+  switch (bytes) {
+    case 1u << 10: return "1 KiB";
+    case 1u << 20: return "1 MiB";
+    case 10u << 20: return "10 MiB";
+    default: return "50 MiB";
+  }
+}
+
+int run_parent(bool quick, bool small) {
+  std::vector<std::size_t> sizes = {1u << 10, 1u << 20};
+  if (!small) sizes.push_back(10u << 20);
+  if (!quick && !small) sizes.push_back(50u << 20);
+  std::map<std::size_t, std::map<std::string, double>> program, bare, stream;
+  const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save",
+                        "word_wrap_off", "word_wrap_on", "line_numbers_on", "line_numbers_off", "zoom_in",
+                        "font", "replace_all", "memory_mib"};
+  for (const std::size_t bytes : sizes) {
+    program[bytes] = run_child("program", bytes);
+    bare[bytes] = run_child("bare", bytes);
+    stream[bytes] = run_child("stream", bytes);
+    std::printf("\n%s (%.2f MiB of UTF-16)     program        bare  bare EM_STREAMIN\n", size_name(bytes),
+                program[bytes]["text_mib"]);
+    for (const char* row : rows) {
+      const auto show = [&](std::map<std::string, double>& values) {
+        const auto found = values.find(row);
+        if (found == values.end()) std::printf(" %11s", "-");
+        else std::printf(" %11.4f", found->second);
+      };
+      std::printf("  %-24s", row);
+      show(program[bytes]);
+      show(bare[bytes]);
+      show(stream[bytes]);
+      std::printf("\n");
+    }
+    std::fflush(stdout);
+  }
+
+  std::printf("\n%-58s %9s %7s  %s\n", "ratio", "measured", "target", "verdict");
+  for (const std::size_t bytes : sizes) {
+    auto& p = program[bytes];
+    auto& b = bare[bytes];
+    const std::string at = std::string(" at ") + size_name(bytes);
+    const double bare_load = std::min(b["load"], stream[bytes]["load"] > 0 ? stream[bytes]["load"] : b["load"]);
+    print_ratio("open to idle / bare load" + at, p["open_to_idle"], bare_load, 1.3);
+    print_ratio("bare EM_STREAMIN / EM_SETTEXTEX load" + at, stream[bytes]["load"], b["load"], 0);
+    print_ratio("Find Next / bare EM_GETTEXTEX + scan" + at, p["find_next"], b["find_next"], 1.5);
+    print_ratio("Save / bare EM_GETTEXTEX + write" + at, p["save"], b["save"], bytes == (50u << 20) ? 1.5 : 0);
+    for (const char* key : {"word_wrap_off", "word_wrap_on", "zoom_in", "font"}) {
+      print_ratio(std::string(key) + " / bare" + at, p[key], b[key], 0);
+    }
+    if (p.count("replace_all")) {
+      print_ratio("Replace All / bare EM_REPLACESEL" + at, p["replace_all"], b["replace_all"], bytes == (10u << 20) ? 1.3 : 0);
+    }
+  }
+  const std::size_t largest = sizes.back();
+  const std::string at = std::string(" at ") + size_name(largest);
+  for (const char* key : {"type", "page_down", "ctrl_end"}) {
+    print_ratio(std::string(key) + at + " / at 1 KiB", program[largest][key], program[1u << 10][key], largest == (50u << 20) ? 2.0 : 0);
+    print_ratio(std::string(key) + at + " / bare", program[largest][key], bare[largest][key], largest == (50u << 20) ? 1.5 : 0);
+  }
+  print_ratio("private memory / text" + at, program[largest]["memory_mib"], program[largest]["text_mib"], 0);
+  print_ratio("private memory / bare's" + at, program[largest]["memory_mib"], bare[largest]["memory_mib"], 0);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 5 && std::wstring(argv[1]) == L"--child") {
+    OleInitialize(nullptr);
+    const std::wstring subject = argv[2];
+    const std::size_t bytes = std::stoull(argv[3]);
+    std::map<std::string, double> out;
+    if (subject == L"program") run_program(bytes, out);
+    else run_bare(bytes, subject == L"stream", out);
+    std::ofstream results{std::filesystem::path(argv[4])};
+    for (const auto& [key, value] : out) results << key << ' ' << value << '\n';
+    OleUninitialize();
+    return 0;
+  }
+  const std::wstring option = argc == 2 ? argv[1] : L"";
+  return run_parent(option == L"--quick", option == L"--small");
+}
