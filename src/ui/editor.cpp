@@ -173,13 +173,6 @@ void apply_edit(HWND editor, const TextEdit& edit) {
   SendMessageW(editor, EM_SCROLLCARET, 0, 0);
 }
 
-void replace_selection_as_step(HWND editor, std::u16string_view text) {
-  const std::u16string terminated(text);
-  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
-  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
-  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
-}
-
 namespace {
 
 struct StreamSource {
@@ -211,6 +204,21 @@ std::u16string text_held_by(HWND editor) {
 }
 
 }  // namespace
+
+void replace_selection_as_step(HWND editor, std::u16string_view text) {
+  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
+  if (text.find(u'\0') != std::u16string_view::npos) {
+    // A replaced selection ends at the first U+0000; a streamed one keeps them (Replace All
+    // in a document that holds null characters would otherwise cut the text there).
+    StreamSource source = {text.data(), text.size()};
+    EDITSTREAM stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_text_in};
+    SendMessageW(editor, EM_STREAMIN, SF_TEXT | SF_UNICODE | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+  } else {
+    const std::u16string terminated(text);
+    SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
+  }
+  SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
+}
 
 void replace_all_text(MainWindowState& state, std::u16string text) {
   state.loading = true;

@@ -28,6 +28,8 @@
 #include "main_window_state.h"
 #include "message_loop.h"
 #include "platform.h"
+#include "search.h"
+#include "search_editor.h"
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
@@ -433,6 +435,22 @@ TEST_F(DocumentTest, NullCharactersOpenWholeAndAnEditSavesEveryByte) {
   dispatch_command(state(), kCommandSave);
   EXPECT_EQ(read_bytes(path), Bytes("xabc\0def\r\ng\0\0h", 14));
   EXPECT_TRUE(asked_.empty());
+}
+
+// Program edits replace the selection with text that may hold U+0000: Replace All in such a
+// document puts back the whole text, which must not end at the first null character.
+TEST_F(DocumentTest, ReplaceAllInATextWithNullCharactersKeepsThemAndUndoes) {
+  const std::u16string original(u"abc\0def\rb\0\0b", 13);
+  open_file_with("zeros.txt", Bytes("abc\0def\r\nb\0\0b", 14));
+  ASSERT_EQ(text(), original);
+  RichEditSearchEditor editor(state());
+  SearchRequest request;
+  request.find_text = u"b";
+  EXPECT_EQ(replace_all(editor, state().search, request, u"B"), u"Replaced 3 occurrences.");
+  EXPECT_EQ(text(), std::u16string(u"aBc\0def\rB\0\0B", 13));
+  EXPECT_EQ(*editor_text(state()), text());
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), original) << "one undo step brings the old text back";
 }
 
 // Wine's control keeps U+0000; one that drops them leaves the count of what it lost.
