@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "editor_lines.h"
 #include "fatal.h"
 #include "font_size.h"
 #include "gutter.h"
@@ -92,10 +93,9 @@ void zoom_by_wheel(MainWindowState& state, int delta) {
   zoom_step(state);
 }
 
-LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                 UINT_PTR, DWORD_PTR) {
-  MainWindowState* state = find_main_window_state();
-  if (state == nullptr) return DefSubclassProc(window, message, wparam, lparam);
+LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR);
+
+LRESULT handle_editor_message(MainWindowState* state, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_SIZE: {
       const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
@@ -123,7 +123,17 @@ LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARA
     default:
       break;
   }
-  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                 UINT_PTR, DWORD_PTR) {
+  MainWindowState* state = find_main_window_state();
+  if (state == nullptr) return DefSubclassProc(window, message, wparam, lparam);
+  // The line index follows the change before anything (the gutter below) asks it.
+  begin_editor_message(*state, message, wparam);
+  const LRESULT result = handle_editor_message(state, window, message, wparam, lparam);
+  end_editor_message(*state);
   if (may_scroll(message) && state->settings.read().line_numbers) follow_scroll(*state);
   return result;
 }
@@ -248,6 +258,7 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
       text = std::move(held);
     }
   }
+  track_loaded_text(state, text);
   state.cached_text = std::make_shared<const std::u16string>(std::move(text));
 }
 
@@ -277,64 +288,6 @@ std::shared_ptr<const std::u16string> editor_text(MainWindowState& state) {
   if (state.cached_text) return state.cached_text;
   state.cached_text = std::make_shared<const std::u16string>(text_held_by(state.editor));
   return state.cached_text;
-}
-
-namespace {
-
-// Whether the character before `position` is a CR; the text's start counts as one.
-bool follows_carriage_return(HWND editor, std::size_t position) {
-  if (position == 0) return true;
-  const LONG at = static_cast<LONG>(std::min<std::size_t>(position, LONG_MAX));
-  wchar_t buffer[2] = {};
-  TEXTRANGEW range = {{at - 1, at}, buffer};
-  return SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) == 1 && buffer[0] == L'\r';
-}
-
-std::size_t display_line_of(HWND editor, std::size_t position) {
-  const LRESULT line = SendMessageW(editor, EM_EXLINEFROMCHAR, 0,
-                                    static_cast<LPARAM>(std::min<std::size_t>(position, LONG_MAX)));
-  return line > 0 ? static_cast<std::size_t>(line) : 0;
-}
-
-// Without word wrap every display line is a whole line ended by CR.
-bool display_lines_are_lines(MainWindowState& state) { return !state.settings.read().word_wrap; }
-
-}  // namespace
-
-std::uint64_t editor_line_index(MainWindowState& state, std::size_t position) {
-  if (state.text_document) {
-    // Paragraphs are the lines ended by CR; tomLine would count display rows of wrapped lines.
-    ComPtr<ITextRange> range;
-    const long at = static_cast<long>(std::min<std::size_t>(position, LONG_MAX));
-    long line = 0;
-    if (SUCCEEDED(state.text_document->Range(at, at, range.put())) && range &&
-        range->GetIndex(tomParagraph, &line) == S_OK && line > 0) {
-      return static_cast<std::uint64_t>(line - 1);
-    }
-  }
-  if (display_lines_are_lines(state)) return display_line_of(state.editor, position);
-  const std::shared_ptr<const std::u16string> text = editor_text(state);
-  const std::size_t end = std::min(position, text->size());
-  return static_cast<std::uint64_t>(std::count(text->begin(), text->begin() + static_cast<std::ptrdiff_t>(end), u'\r'));
-}
-
-std::size_t editor_line_start(MainWindowState& state, std::size_t position) {
-  HWND editor = state.editor;
-  // Walk up the display lines of a wrapped line to the one that follows a CR.
-  std::size_t display_line = display_line_of(editor, position);
-  for (;;) {
-    const LRESULT start = SendMessageW(editor, EM_LINEINDEX, display_line, 0);
-    if (start < 0) return 0;
-    const std::size_t line_start = std::min(static_cast<std::size_t>(start), position);
-    if (display_line == 0 || display_lines_are_lines(state) || follows_carriage_return(editor, line_start)) {
-      return line_start;
-    }
-    --display_line;
-  }
-}
-
-std::uint64_t editor_line_count(MainWindowState& state) {
-  return editor_line_index(state, editor_text_length(state.editor)) + 1;
 }
 
 void zoom_step(MainWindowState& state) {

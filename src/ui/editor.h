@@ -44,11 +44,11 @@ void set_editor_selection(HWND editor, std::size_t start, std::size_t end);
 // The whole text with CR line breaks, read once and kept until the next change.
 std::shared_ptr<const std::u16string> editor_text(MainWindowState& state);
 
+// The line queries (editor_lines.cpp) cost no pass over the text.
 // 0-based index of the line (ended by CR, not a display row) holding `position`.
 std::uint64_t editor_line_index(MainWindowState& state, std::size_t position);
 
-// Where the line (ended by CR) holding `position` starts, asked of the control's line index
-// so that the cost follows the line's length, not the document's.
+// Where the line (ended by CR) holding `position` starts.
 std::size_t editor_line_start(MainWindowState& state, std::size_t position);
 
 std::uint64_t editor_line_count(MainWindowState& state);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "editor.h"
+#include "editor_lines.h"
 #include "layout.h"
 #include "main_window_state.h"
 #include "window_class.h"
@@ -14,15 +15,6 @@
 
 namespace wrenfold::ui {
 namespace {
-
-// Whether the character before `position` is a CR; a failed read counts as something else.
-bool follows_line_break(HWND editor, LONG position) {
-  if (position <= 0) return true;
-  wchar_t buffer[2] = {};
-  TEXTRANGEW range = {{position - 1, position}, buffer};
-  if (SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) != 1) return false;
-  return buffer[0] == L'\r';
-}
 
 void paint_numbers(HDC dc, MainWindowState& state, int width, unsigned dpi) {
   const ThemeColors& palette = current_palette();
@@ -64,29 +56,27 @@ LRESULT CALLBACK gutter_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 std::vector<GutterLabel> gutter_labels(MainWindowState& state) {
   std::vector<GutterLabel> labels;
   HWND editor = state.editor;
+  const LineBreakIndex& lines = current_line_breaks(state);
   const EditorSelectionRange selection = editor_selection(editor);
   const std::uint64_t caret_line = editor_line_index(state, selection.end);
   RECT editor_client;
   GetClientRect(editor, &editor_client);
 
-  LRESULT display_line = std::max<LRESULT>(SendMessageW(editor, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
-  LRESULT first_char = SendMessageW(editor, EM_LINEINDEX, display_line, 0);
+  // One number per line that starts in view: the control places each line's start, the index
+  // says where the lines start, so a wrapped line costs one question however many rows it has.
+  const LRESULT first_row = std::max<LRESULT>(SendMessageW(editor, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  const LRESULT first_char = SendMessageW(editor, EM_LINEINDEX, first_row, 0);
   if (first_char < 0) return labels;
   std::uint64_t line = editor_line_index(state, static_cast<std::size_t>(first_char));
-  // The view may start inside a wrapped line: its number belongs to a line above.
-  if (!follows_line_break(editor, static_cast<LONG>(first_char))) ++line;
-  for (;;) {
+  // The view may start inside a wrapped line: its number belongs to a row above.
+  if (!lines.follows_break(static_cast<std::size_t>(first_char))) ++line;
+  for (;; ++line) {
+    const std::optional<std::size_t> start = lines.start_of_line(line);
+    if (!start) break;
     POINTL top = {0, 0};
-    SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), first_char);
+    SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), static_cast<LPARAM>(*start));
     if (top.y > editor_client.bottom) break;
-    if (follows_line_break(editor, static_cast<LONG>(first_char))) {
-      labels.push_back({static_cast<int>(top.y), line + 1, line == caret_line});
-      ++line;
-    }
-    ++display_line;
-    const LRESULT next = SendMessageW(editor, EM_LINEINDEX, display_line, 0);
-    if (next < 0 || next <= first_char) break;
-    first_char = next;
+    labels.push_back({static_cast<int>(top.y), line + 1, line == caret_line});
   }
   return labels;
 }

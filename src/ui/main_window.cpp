@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "document.h"
 #include "editor.h"
+#include "editor_lines.h"
 #include "external_change.h"
 #include "find_window.h"
 #include "update_install.h"
@@ -52,6 +53,7 @@ void refresh_after_edit(MainWindowState& state) {
 
 void on_text_change(MainWindowState& state) {
   state.cached_text.reset();
+  note_editor_text_change(state);
   state.text_changed = true;
   if (!state.loading && !state.modified) {
     state.modified = true;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "codec.h"
+#include "editor_lines.h"
 #include "search.h"
 #include "settings.h"
 #include "updates.h"
@@ -80,6 +81,7 @@ struct MainWindowState {
   GuardedSettings settings;
   std::optional<std::u16string> current_file;
   std::shared_ptr<const std::u16string> cached_text;  // dropped on every change
+  EditorLineTracking lines;
   double zoom = 1.0;
   std::optional<std::u16string> transient_message;
   std::optional<std::u16string> available_update;  // a newer version, for the status bar
