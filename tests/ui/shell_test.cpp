@@ -29,6 +29,7 @@
 #include "theme.h"
 #include "main_window_fixture.h"
 #include "pump.h"
+#include "stand_in_text_model.h"
 #include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
@@ -239,6 +240,64 @@ TEST_F(ShellTest, StatusBarCountsLinesEndedByCrWhetherOrNotTheyWrap) {
     EXPECT_EQ(current_status_snapshot().position, u"Ln 2, Col 5");
     EXPECT_EQ(state.cached_text, nullptr) << "the refresh read the whole text";
     EXPECT_EQ(state.lines.rebuilds, rebuilds) << "the refresh counted the lines over the whole text";
+  }
+}
+
+// Where the text object model answers, its paragraphs give the line; where it doesn't (Wine),
+// the program's own index does: both must show the same numbers, on and below wrapped lines.
+TEST_F(ShellTest, TheTextModelAndTheFallbackAgreeOnLineNumbers) {
+  MainWindowState& state = start();
+  if (!state.settings.read().word_wrap) dispatch_command(state, kCommandWordWrap);
+  if (!state.settings.read().line_numbers) dispatch_command(state, kCommandLineNumbers);
+  std::u16string long_line;
+  while (long_line.size() < 1500) long_line += u"word ";
+  const std::u16string text = long_line + u"\rsecond\r" + long_line + u"\rlast";
+  load(state, text);
+  pump(state, 50);
+  ASSERT_GT(SendMessageW(state.editor, EM_GETLINECOUNT, 0, 0), 6) << "the long lines wrap";
+
+  struct Seen {
+    std::vector<std::uint64_t> lines;
+    std::vector<std::u16string> positions;
+    std::vector<std::vector<GutterLabel>> gutters;
+  };
+  const std::vector<std::size_t> carets = {0, 700, long_line.size() + 3, 2 * long_line.size() + 8,
+                                           text.size()};
+  const auto look = [&]() {
+    Seen seen;
+    for (const std::size_t caret : carets) {
+      set_editor_selection(state.editor, caret, caret);
+      SendMessageW(state.editor, EM_SCROLLCARET, 0, 0);
+      pump(state, 60);
+      seen.lines.push_back(editor_line_index(state, caret));
+      seen.positions.push_back(current_status_snapshot().position);
+      seen.gutters.push_back(gutter_labels(state));
+    }
+    return seen;
+  };
+
+  ComPtr<ITextDocument> wine_model = std::move(state.text_document);
+  const Seen fallback = look();
+  auto* model = new testing::StandInTextDocument(state.editor);
+  state.text_document.reset(model);
+  const Seen modelled = look();
+  EXPECT_GT(model->ranges_asked, 0) << "the model was asked";
+  state.text_document = std::move(wine_model);
+
+  EXPECT_EQ(fallback.lines, (std::vector<std::uint64_t>{0, 0, 1, 2, 3}));
+  EXPECT_EQ(modelled.lines, fallback.lines);
+  EXPECT_EQ(fallback.positions[1], u"Ln 1, Col 701");
+  const std::string column = std::to_string(long_line.size() + 1);
+  EXPECT_EQ(fallback.positions[3], u"Ln 3, Col " + std::u16string(column.begin(), column.end()));
+  EXPECT_EQ(modelled.positions, fallback.positions);
+  for (std::size_t i = 0; i < carets.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_FALSE(fallback.gutters[i].empty());
+    EXPECT_EQ(modelled.gutters[i], fallback.gutters[i]);
+    const auto caret_label = std::find_if(fallback.gutters[i].begin(), fallback.gutters[i].end(),
+                                          [](const GutterLabel& label) { return label.caret_line; });
+    ASSERT_NE(caret_label, fallback.gutters[i].end()) << "the caret's line is highlighted";
+    EXPECT_EQ(caret_label->number, fallback.lines[i] + 1);
   }
 }
 
