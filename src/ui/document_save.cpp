@@ -36,34 +36,37 @@ bool accept_ansi_loss(const std::u16string& text, Encoding encoding) {
   return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
 }
 
+std::u16string opened_name(const MainWindowState& state) {
+  return state.current_file ? path_file_name(*state.current_file) : u"Untitled";
+}
+
+// What was lost on opening is lost for good once saved: Cancel is the default.
+bool ask_to_save_anyway(const std::u16string& loss) {
+  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
+  const std::u16string question = loss + u"\n\nTo keep them, close the file without saving.";
+  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+}
+
 // False when the user would rather not write back the replacement characters that stand
 // for bytes the file held but that couldn't be decoded.
 bool accept_decode_loss(const MainWindowState& state) {
   const std::size_t count = state.decode_replacements;
   if (count == 0) return true;
-  const std::u16string name = state.current_file ? path_file_name(*state.current_file) : u"Untitled";
   const std::u16string what = count == 1 ? u"1 invalid byte sequence" : to_u16(count) + u" invalid byte sequences";
-  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
-  const std::u16string question =
-      u"When " + name + u" was opened, " + what + u" in it couldn't be read as " +
-      std::u16string(encoding_display_name(state.encoding)) +
-      u" and became the replacement character \uFFFD. Saving writes \uFFFD in their place, and the original "
-      u"bytes are lost.\n\nTo keep them, close the file without saving.";
-  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+  return ask_to_save_anyway(u"When " + opened_name(state) + u" was opened, " + what + u" in it couldn't be read as " +
+                            std::u16string(encoding_display_name(state.encoding)) +
+                            u" and became the replacement character \uFFFD. Saving writes \uFFFD in their place, and "
+                            u"the original bytes are lost.");
 }
 
 // False when the user would rather not save a text that lost characters on loading.
 bool accept_load_loss(const MainWindowState& state) {
   const std::size_t count = state.load_lost_units;
   if (count == 0) return true;
-  const std::u16string name = state.current_file ? path_file_name(*state.current_file) : u"Untitled";
   const std::u16string what = count == 1 ? u"1 character" : to_u16(count) + u" characters";
-  const MessageButton buttons[] = {{IDOK, u"Save anyway"}, {IDCANCEL, u"Cancel"}};
-  const std::u16string question =
-      u"When " + name + u" was opened, the editor couldn't hold " + what +
-      u" of it (null characters and what follows them). Saving writes the text without them, and they are "
-      u"lost.\n\nTo keep them, close the file without saving.";
-  return show_message(std::nullopt, question, buttons, IDCANCEL, IDCANCEL) == IDOK;
+  return ask_to_save_anyway(u"When " + opened_name(state) + u" was opened, the editor couldn't hold " + what +
+                            u" of it (null characters and what follows them). Saving writes the text without "
+                            u"them, and they are lost.");
 }
 
 }  // namespace
