@@ -2,6 +2,7 @@
 
 #include <dwmapi.h>
 
+#include <cwchar>
 #include <optional>
 
 #include "fatal.h"
@@ -40,6 +41,27 @@ ThemeEntryPoints load_entry_points_from_system() {
   entry_points.flush_menu_themes =
       entry_point<ThemeEntryPoints::FlushMenuThemes>(library, kOrdinalFlushMenuThemes);
   return entry_points;
+}
+
+// Whether the editor's default format already has every attribute `wanted` sets.
+bool default_format_holds(HWND editor, const CHARFORMAT2W& wanted) {
+  CHARFORMAT2W current = {};
+  current.cbSize = sizeof(current);
+  SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&current));
+  const DWORD mask = wanted.dwMask;
+  if ((current.dwMask & mask) != mask) return false;
+  constexpr DWORD kEffects[][2] = {{CFM_BOLD, CFE_BOLD}, {CFM_ITALIC, CFE_ITALIC}, {CFM_UNDERLINE, CFE_UNDERLINE},
+                                   {CFM_STRIKEOUT, CFE_STRIKEOUT}, {CFM_COLOR, CFE_AUTOCOLOR},
+                                   {CFM_BACKCOLOR, CFE_AUTOBACKCOLOR}};
+  for (const auto& [attribute, effect] : kEffects) {
+    if ((mask & attribute) && (current.dwEffects & effect) != (wanted.dwEffects & effect)) return false;
+  }
+  if ((mask & CFM_SIZE) && current.yHeight != wanted.yHeight) return false;
+  if ((mask & CFM_CHARSET) && current.bCharSet != wanted.bCharSet) return false;
+  if ((mask & CFM_FACE) && std::wcscmp(current.szFaceName, wanted.szFaceName) != 0) return false;
+  if ((mask & CFM_COLOR) && current.crTextColor != wanted.crTextColor) return false;
+  if ((mask & CFM_BACKCOLOR) && current.crBackColor != wanted.crBackColor) return false;
+  return true;
 }
 
 }  // namespace
@@ -115,8 +137,11 @@ void set_editor_format(HWND editor, CHARFORMAT2W format, const ThemeColors& pale
   format.crTextColor = palette.text;
   format.crBackColor = palette.background;
   SendMessageW(editor, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-  // The default format colours text typed into an empty editor.
-  SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  // The default format colours text typed into an empty editor. A plain-text control may have
+  // taken it with the whole text, and setting it again lays out the whole text once more.
+  if (!default_format_holds(editor, format)) {
+    SendMessageW(editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  }
   SendMessageW(editor, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(palette.background));
 }
 

@@ -26,7 +26,8 @@ struct LayoutMessages {
 LRESULT CALLBACK count_layout_messages(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR data) {
   LayoutMessages& seen = *reinterpret_cast<LayoutMessages*>(data);
-  if (message == EM_SETCHARFORMAT && (wparam & SCF_ALL) != 0) ++seen.whole_text_format;
+  // In a plain-text control the default format is the whole text's as well.
+  if (message == EM_SETCHARFORMAT && (wparam == SCF_DEFAULT || (wparam & SCF_ALL) != 0)) ++seen.whole_text_format;
   if (message == EM_SETTARGETDEVICE) ++seen.target_device;
   if (message == EM_SETZOOM) ++seen.zoom;
   if (message == EM_SETRECT) ++seen.text_rect;

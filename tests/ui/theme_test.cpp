@@ -213,6 +213,16 @@ TEST_F(EditorColors, TextAndBackgroundFollowThePalette) {
   }
 }
 
+TEST_F(EditorColors, TextTypedIntoARichTextControlTakesTheColoursToo) {
+  // There the whole text's format leaves the default alone, so it needs its own pass.
+  ASSERT_TRUE(SendMessageW(editor_, EM_SETTEXTMODE, TM_RICHTEXT, 0) == 0);
+  set_editor_colors(editor_, kDarkPalette);
+  const CHARFORMAT2W typed = format(SCF_DEFAULT);
+  EXPECT_FALSE(typed.dwEffects & CFE_AUTOCOLOR);
+  EXPECT_EQ(typed.crTextColor, kDarkPalette.text);
+  EXPECT_EQ(typed.crBackColor, kDarkPalette.background);
+}
+
 class ApplyTheme : public testing::Test {
  protected:
   void SetUp() override {
@@ -305,10 +315,11 @@ TEST_F(ApplyTheme, MainWindowPaintsItsBackgroundInTheResolvedPalette) {
   DeleteDC(dc);
 }
 
-// Counts the character-format messages that cover the whole text.
+// Counts the character-format messages that lay out the whole text: the whole text's format
+// and, in a plain-text control, the default format.
 LRESULT CALLBACK count_whole_text_formats(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                           UINT_PTR, DWORD_PTR count) {
-  if (message == EM_SETCHARFORMAT && (wparam & SCF_ALL) != 0) ++*reinterpret_cast<int*>(count);
+  if (message == EM_SETCHARFORMAT && (wparam == SCF_DEFAULT || (wparam & SCF_ALL) != 0)) ++*reinterpret_cast<int*>(count);
   return DefSubclassProc(window, message, wparam, lparam);
 }
 
