@@ -474,7 +474,7 @@ std::map<std::string, double> run_child(const char* subject, std::size_t bytes, 
 }
 
 // The least time a step of a stopped case took: the limit less the steps reported before it.
-double lower_bound(const std::map<std::string, double>& values, const char* key) {
+double least_time_of(const std::map<std::string, double>& values, const char* key) {
   if (values.count(key) || !values.count("stopped_after")) return 0;
   double spent = 0;
   for (const auto& [name, value] : values) {
@@ -555,7 +555,7 @@ int run_parent(bool quick, bool small, int limit_seconds) {
       print_ratio("open to idle / bare load" + at, p["open_to_idle"], bare_load, 1.3);
     } else {
       print_bounded_ratio("open to idle / bare load" + at, p["open_to_idle"],
-                          std::min(lower_bound(b, "load"), lower_bound(s, "load")), 1.3);
+                          std::min(least_time_of(b, "load"), least_time_of(s, "load")), 1.3);
     }
     print_ratio("bare EM_STREAMIN / EM_SETTEXTEX load" + at, stream[bytes]["load"], b["load"], 0);
     print_ratio("Find Next / bare EM_GETTEXTEX + scan" + at, p["find_next"], b["find_next"], 1.5);
