@@ -129,6 +129,7 @@ class BenchEditor : public SearchEditor {
  public:
   explicit BenchEditor(std::shared_ptr<const std::u16string> text) : text_(std::move(text)) {}
   std::shared_ptr<const std::u16string> text_snapshot() override { return text_; }
+  bool holds(std::size_t, std::u16string_view) override { return true; }
   EditorSelection selection() override { return {0, 0}; }
   void set_selection(std::size_t, std::size_t) override {}
   void replace_selection(std::u16string_view text) override { replaced_units = text.size(); }

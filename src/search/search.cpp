@@ -287,6 +287,28 @@ SearchOutcome find_next(SearchEditor& editor, SearchMemory& memory, const Search
   Result<PatternHandle> pattern = prepare_pattern(request);
   if (!pattern) return pattern.error().message;
   remember(memory, request);
+  // A copy patched from the edits since the last read spares reading the whole text back; a
+  // match found in it counts only once the editor shows the same text there.
+  if (const std::shared_ptr<const std::u16string> patched = editor.patched_snapshot()) {
+    const Span selection = clamp_selection(editor.selection(), patched->size());
+    const Finder finder = make_finder(request, *patched, std::move(*pattern));
+    const FindResult found = up ? search_up(finder, selection, request.wrap_around)
+                                : search_down(finder, selection, request.wrap_around);
+    if (found && *found) {
+      const Found& match = **found;
+      // One unit either side as well: anchors and word boundaries look at them.
+      const std::size_t from = match.start > 0 ? match.start - 1 : 0;
+      const std::size_t to = std::min(match.start + match.length + 1, patched->size());
+      if (editor.holds(from, std::u16string_view(*patched).substr(from, to - from))) {
+        editor.set_selection(match.start, match.start + match.length);
+        editor.scroll_caret_into_view();
+        return std::nullopt;
+      }
+    }
+    // Nothing found, an error, or a copy that has drifted: the text as read decides.
+    pattern = prepare_pattern(request);
+    if (!pattern) return pattern.error().message;
+  }
   const std::shared_ptr<const std::u16string> snapshot = editor.text_snapshot();
   const Span selection = clamp_selection(editor.selection(), snapshot->size());
   const Finder finder = make_finder(request, *snapshot, std::move(*pattern));

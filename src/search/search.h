@@ -24,6 +24,12 @@ class SearchEditor {
   virtual ~SearchEditor() = default;
   // The whole text, line breaks as single CRs; the same buffer until the text changes.
   virtual std::shared_ptr<const std::u16string> text_snapshot() = 0;
+  // The whole text as last read, brought up to date from the edits made since, when the
+  // editor keeps such a copy and holds no fresh snapshot; null otherwise. It may have drifted,
+  // so only Find Next uses it, and only for a match that `holds` confirms.
+  virtual std::shared_ptr<const std::u16string> patched_snapshot() { return nullptr; }
+  // Whether the text from `start` on begins with `text`.
+  virtual bool holds(std::size_t start, std::u16string_view text) = 0;
   virtual EditorSelection selection() = 0;
   virtual void set_selection(std::size_t start, std::size_t end) = 0;
   // Replaces the selection as one undo step of its own.

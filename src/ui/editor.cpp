@@ -260,6 +260,7 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
   }
   track_loaded_text(state, text);
   state.cached_text = std::make_shared<const std::u16string>(std::move(text));
+  note_text_read(state, state.cached_text);
 }
 
 std::size_t editor_text_length(HWND editor) {
@@ -287,7 +288,18 @@ void set_editor_selection(HWND editor, std::size_t start, std::size_t end) {
 std::shared_ptr<const std::u16string> editor_text(MainWindowState& state) {
   if (state.cached_text) return state.cached_text;
   state.cached_text = std::make_shared<const std::u16string>(text_held_by(state.editor));
+  note_text_read(state, state.cached_text);
   return state.cached_text;
+}
+
+std::optional<std::u16string> editor_text_range(HWND editor, std::size_t start, std::size_t end) {
+  if (end < start || end > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
+  std::u16string text(end - start + 1, u'\0');
+  TEXTRANGEW range = {{static_cast<LONG>(start), static_cast<LONG>(end)}, reinterpret_cast<wchar_t*>(text.data())};
+  const LRESULT copied = SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  if (copied < 0 || static_cast<std::size_t>(copied) != end - start) return std::nullopt;
+  text.resize(end - start);
+  return text;
 }
 
 void zoom_step(MainWindowState& state) {

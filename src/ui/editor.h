@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ void set_editor_selection(HWND editor, std::size_t start, std::size_t end);
 
 // The whole text with CR line breaks, read once and kept until the next change.
 std::shared_ptr<const std::u16string> editor_text(MainWindowState& state);
+
+// The text between `start` and `end`, or nothing when the control gives back another length.
+std::optional<std::u16string> editor_text_range(HWND editor, std::size_t start, std::size_t end);
 
 // The line queries (editor_lines.cpp) cost no pass over the text.
 // 0-based index of the line (ended by CR, not a display row) holding `position`.

@@ -49,25 +49,15 @@ std::size_t clamped(LONG value, std::size_t length) {
   return std::min(static_cast<std::size_t>(std::max<LONG>(value, 0)), length);
 }
 
-// The text between `start` and `end`, or nothing when the control gives back another length.
-std::optional<std::u16string> text_range(HWND editor, std::size_t start, std::size_t end) {
-  std::u16string text(end - start + 1, u'\0');
-  TEXTRANGEW range = {{static_cast<LONG>(start), static_cast<LONG>(end)}, reinterpret_cast<wchar_t*>(text.data())};
-  const LRESULT copied = SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
-  if (copied < 0 || static_cast<std::size_t>(copied) != end - start) return std::nullopt;
-  text.resize(end - start);
-  return text;
-}
-
 // The change lies within the hull of the selection before (its end moved by the change in
 // length) and the selection after: typing, deleting, pasting over a selection, a drag inside
 // the control and undo (which selects what it restored) all stay inside it.
-bool apply_change(MainWindowState& state) {
+std::optional<TextPatch> apply_change(MainWindowState& state) {
   EditorLineTracking& lines = state.lines;
   HWND editor = state.editor;
-  if (lines.index.length() != lines.length) return false;
+  if (lines.index.length() != lines.length) return std::nullopt;
   const std::size_t length = editor_text_length(editor);
-  if (length > static_cast<std::size_t>(LONG_MAX)) return false;
+  if (length > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
   const CHARRANGE after = raw_selection(editor);
   const std::size_t after_start = clamped(after.cpMin, length);
   const std::size_t after_end = std::max(clamped(after.cpMax, length), after_start);
@@ -77,11 +67,54 @@ bool apply_change(MainWindowState& state) {
   const long long high = std::max({moved_end, static_cast<long long>(after_end), static_cast<long long>(low),
                                    static_cast<long long>(low) + delta});
   const long long old_high = high - delta;
-  if (high > static_cast<long long>(length) || old_high > static_cast<long long>(lines.length)) return false;
-  const std::optional<std::u16string> inserted = text_range(editor, low, static_cast<std::size_t>(high));
-  if (!inserted) return false;
-  if (!lines.index.replace(low, static_cast<std::size_t>(old_high) - low, *inserted)) return false;
-  return lines.index.length() == length;
+  if (high > static_cast<long long>(length) || old_high > static_cast<long long>(lines.length)) return std::nullopt;
+  std::optional<std::u16string> inserted = editor_text_range(editor, low, static_cast<std::size_t>(high));
+  if (!inserted) return std::nullopt;
+  const std::size_t removed = static_cast<std::size_t>(old_high) - low;
+  if (!lines.index.replace(low, removed, *inserted) || lines.index.length() != length) return std::nullopt;
+  return TextPatch{low, removed, std::move(*inserted)};
+}
+
+// Replaying more edits than this would cost about as much as reading the text back.
+constexpr std::size_t kMaxPatches = 16;
+
+void drop_read_text(EditorLineTracking& lines) {
+  lines.read_text.reset();
+  lines.patches.clear();
+}
+
+void keep_patch(EditorLineTracking& lines, TextPatch patch) {
+  if (!lines.read_text) return;
+  if (!lines.patches.empty()) {
+    TextPatch& last = lines.patches.back();
+    // Typing on, or deleting back within what the last edit put in: one edit still.
+    if (patch.start >= last.start && patch.start + patch.removed <= last.start + last.inserted.size()) {
+      last.inserted.replace(patch.start - last.start, patch.removed, patch.inserted);
+      patch = TextPatch{};
+    }
+  }
+  if (!patch.inserted.empty() || patch.removed != 0) lines.patches.push_back(std::move(patch));
+  std::size_t kept = 0;
+  for (const TextPatch& each : lines.patches) kept += each.inserted.size();
+  if (lines.patches.size() > kMaxPatches || kept > lines.read_text->size() + 65536) drop_read_text(lines);
+}
+
+// The edits replayed on the text they were made to, or nothing if one does not fit it.
+std::optional<std::u16string> replayed(const std::u16string& read, const std::vector<TextPatch>& patches) {
+  std::u16string text;
+  for (std::size_t i = 0; i < patches.size(); ++i) {
+    const TextPatch& patch = patches[i];
+    const std::u16string& from = i == 0 ? read : text;
+    if (patch.start > from.size() || patch.removed > from.size() - patch.start) return std::nullopt;
+    if (i == 0) {
+      // Built in one pass rather than copied and then shifted.
+      text.reserve(read.size() - patch.removed + patch.inserted.size());
+      text.append(read, 0, patch.start).append(patch.inserted).append(read, patch.start + patch.removed);
+    } else {
+      text.replace(patch.start, patch.removed, patch.inserted);
+    }
+  }
+  return text;
 }
 
 }  // namespace
@@ -102,7 +135,13 @@ void end_editor_message(MainWindowState& state) {
   EditorLineTracking& lines = state.lines;
   if (lines.depth == 0) return;
   if (lines.depth == 1 && lines.changes != lines.changes_before && !lines.stale) {
-    lines.stale = !lines.watching || !apply_change(state);
+    std::optional<TextPatch> placed = lines.watching ? apply_change(state) : std::nullopt;
+    lines.stale = !placed;
+    if (placed) {
+      keep_patch(lines, std::move(*placed));
+    } else {
+      drop_read_text(lines);
+    }
   }
   --lines.depth;
 }
@@ -112,7 +151,10 @@ void note_editor_text_change(MainWindowState& state) {
   ++lines.changes;
   // A drop from another program, or an edit made while another editor message ran: its
   // range is unknown.
-  if (lines.depth != 1 || !lines.watching) lines.stale = true;
+  if (lines.depth != 1 || !lines.watching) {
+    lines.stale = true;
+    drop_read_text(lines);
+  }
 }
 
 void track_loaded_text(MainWindowState& state, std::u16string_view text) {
@@ -123,11 +165,39 @@ void track_loaded_text(MainWindowState& state, std::u16string_view text) {
 const LineBreakIndex& current_line_breaks(MainWindowState& state) {
   EditorLineTracking& lines = state.lines;
   if (lines.stale || lines.index.length() != editor_text_length(state.editor)) {
+    drop_read_text(lines);
     lines.index.assign(*editor_text(state));
     lines.stale = false;
     ++lines.rebuilds;
   }
   return lines.index;
+}
+
+void note_text_read(MainWindowState& state, std::shared_ptr<const std::u16string> text) {
+  EditorLineTracking& lines = state.lines;
+  lines.patches.clear();
+  // Read in the middle of a message that may still edit: its change would be applied twice.
+  if (lines.depth > 0 && lines.watching) {
+    lines.read_text.reset();
+    return;
+  }
+  lines.read_text = std::move(text);
+}
+
+std::shared_ptr<const std::u16string> patched_editor_text(MainWindowState& state) {
+  EditorLineTracking& lines = state.lines;
+  if (lines.stale || !lines.read_text) return nullptr;
+  if (!lines.patches.empty()) {
+    std::optional<std::u16string> text = replayed(*lines.read_text, lines.patches);
+    lines.patches.clear();
+    if (text) {
+      lines.read_text = std::make_shared<const std::u16string>(std::move(*text));
+    } else {
+      lines.read_text.reset();
+    }
+  }
+  if (lines.read_text && lines.read_text->size() != editor_text_length(state.editor)) lines.read_text.reset();
+  return lines.read_text;
 }
 
 // Paragraphs are the lines ended by CR; tomLine would count display rows of wrapped lines.

@@ -7,12 +7,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "line_break_index.h"
 
 namespace wrenfold::ui {
 
 struct MainWindowState;
+
+// An edit the index placed: `removed` units at `start` became `inserted`.
+struct TextPatch {
+  std::size_t start = 0;
+  std::size_t removed = 0;
+  std::u16string inserted;
+};
 
 struct EditorLineTracking {
   LineBreakIndex index;
@@ -25,6 +35,10 @@ struct EditorLineTracking {
   std::uint64_t changes = 0;  // change notifications seen
   std::uint64_t changes_before = 0;  // the count when the outermost message began
   std::uint64_t rebuilds = 0;  // whole-text rebuilds, for the tests that count them
+  // The text as last read or loaded and the edits placed since, so that a search after an
+  // edit need not read the whole text back. Dropped with every edit the index can't place.
+  std::shared_ptr<const std::u16string> read_text;
+  std::vector<TextPatch> patches;
 };
 
 // Brackets one message to the editor; the subclass calls them around the control's own handling.
@@ -39,5 +53,13 @@ void track_loaded_text(MainWindowState& state, std::u16string_view text);
 
 // The index, rebuilt first if it is stale or disagrees with the control's length.
 const LineBreakIndex& current_line_breaks(MainWindowState& state);
+
+// The whole text was read from the control (or loaded) just now.
+void note_text_read(MainWindowState& state, std::shared_ptr<const std::u16string> text);
+
+// The text last read with the edits since applied, or null when no read text is kept or an
+// edit could not be placed. Not read back from the control: for searches that check their
+// match, never for saving.
+std::shared_ptr<const std::u16string> patched_editor_text(MainWindowState& state);
 
 }  // namespace wrenfold::ui

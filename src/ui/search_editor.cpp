@@ -3,11 +3,21 @@
 #include <richedit.h>
 
 #include "editor.h"
+#include "editor_lines.h"
 #include "main_window_state.h"
 
 namespace wrenfold::ui {
 
 std::shared_ptr<const std::u16string> RichEditSearchEditor::text_snapshot() { return editor_text(state_); }
+
+std::shared_ptr<const std::u16string> RichEditSearchEditor::patched_snapshot() {
+  return state_.cached_text ? nullptr : patched_editor_text(state_);
+}
+
+bool RichEditSearchEditor::holds(std::size_t start, std::u16string_view text) {
+  const std::optional<std::u16string> held = editor_text_range(state_.editor, start, start + text.size());
+  return held && *held == text;
+}
 
 EditorSelection RichEditSearchEditor::selection() {
   // Raw: the engine clamps it against the snapshot it searches.

@@ -12,6 +12,8 @@ class RichEditSearchEditor : public SearchEditor {
   explicit RichEditSearchEditor(MainWindowState& state) : state_(state) {}
 
   std::shared_ptr<const std::u16string> text_snapshot() override;
+  std::shared_ptr<const std::u16string> patched_snapshot() override;
+  bool holds(std::size_t start, std::u16string_view text) override;
   EditorSelection selection() override;
   void set_selection(std::size_t start, std::size_t end) override;
   void replace_selection(std::u16string_view text) override;

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "search.h"
@@ -18,6 +19,13 @@ class FakeEditor : public SearchEditor {
   std::shared_ptr<const std::u16string> text_snapshot() override {
     ++snapshots_taken;
     return text_;
+  }
+
+  std::shared_ptr<const std::u16string> patched_snapshot() override { return patched; }
+
+  bool holds(std::size_t start, std::u16string_view text) override {
+    ++checks;
+    return start <= text_->size() && std::u16string_view(*text_).substr(start, text.size()) == text;
   }
 
   EditorSelection selection() override {
@@ -52,6 +60,8 @@ class FakeEditor : public SearchEditor {
 
   std::vector<std::u16string> undo_steps;  // the text before each step
   std::optional<EditorSelection> raw_selection;  // overrides the selection with raw values
+  std::shared_ptr<const std::u16string> patched;  // what patched_snapshot offers
+  int checks = 0;
   int snapshots_taken = 0;
   int scrolls = 0;
 

@@ -502,6 +502,41 @@ TEST(ReplaceAll, CountEqualsNonOverlappingOccurrences) {
   }
 }
 
+// A patched copy of the text serves Find Next only where the editor confirms the match; a
+// copy that has drifted, or finds nothing, sends the search to the text as read.
+TEST(FindNext, APatchedCopyIsUsedOnlyWhereTheEditorConfirmsIt) {
+  SearchMemory memory;
+  {
+    FakeEditor editor(u"one two three two");
+    editor.patched = std::make_shared<const std::u16string>(u"one two three two");
+    ASSERT_EQ(find_next(editor, memory, normal(u"three"), false), std::nullopt);
+    EXPECT_EQ(editor.selection_start(), 8u);
+    EXPECT_EQ(editor.snapshots_taken, 0) << "a confirmed match read the whole text";
+  }
+  {
+    // The copy missed an edit that moved the text by one unit.
+    FakeEditor editor(u"xone two three");
+    editor.patched = std::make_shared<const std::u16string>(u"one two three");
+    ASSERT_EQ(find_next(editor, memory, normal(u"two"), false), std::nullopt);
+    EXPECT_EQ(editor.selection_start(), 5u);
+    EXPECT_EQ(editor.snapshots_taken, 1);
+  }
+  {
+    // Same text at the match, but a neighbour differs: a word boundary could depend on it.
+    FakeEditor editor(u"a twoX");
+    editor.patched = std::make_shared<const std::u16string>(u"a two ");
+    EXPECT_EQ(find_next(editor, memory, testing::make_request(u"two\\b", SearchMode::RegularExpression), false), u"Can't find \"two\\b\"");
+    EXPECT_EQ(editor.snapshots_taken, 1);
+  }
+  {
+    // A match the copy lacks is still found.
+    FakeEditor editor(u"one two");
+    editor.patched = std::make_shared<const std::u16string>(u"one");
+    ASSERT_EQ(find_next(editor, memory, normal(u"two"), false), std::nullopt);
+    EXPECT_EQ(editor.selection_start(), 4u);
+  }
+}
+
 TEST(FindNext, ForwardAgreesWithNaiveSearch) {
   std::mt19937 rng(9);
   for (int round = 0; round < 500; ++round) {

@@ -23,6 +23,8 @@
 #include "main_window.h"
 #include "main_window_state.h"
 #include "message_loop.h"
+#include "search.h"
+#include "search_editor.h"
 #include "settings.h"
 #include "startup.h"
 #include "statusbar.h"
@@ -313,10 +315,20 @@ TEST_F(ShellTest, LineNumbersFollowEveryKindOfEditWithoutRecounting) {
   load(state, u"first\r" + long_line + u"\rthird\rfourth");
   pump(state, 50);
   const std::uint64_t rebuilds = state.lines.rebuilds;
-  const auto expect_lines_match = [&state](const char* after) {
+  // The text as last read with the edits since patched in must be the control's text after
+  // every edit the index placed; after the others there must be no such copy.
+  const auto expect_lines_match = [&state](const char* after, bool placed = true) {
     SCOPED_TRACE(after);
-    state.cached_text.reset();
-    const std::u16string content = *editor_text(state);
+    const std::optional<std::u16string> held = editor_text_range(state.editor, 0, editor_text_length(state.editor));
+    ASSERT_TRUE(held);
+    const std::u16string& content = *held;
+    const std::shared_ptr<const std::u16string> patched = patched_editor_text(state);
+    if (placed) {
+      ASSERT_NE(patched, nullptr);
+      EXPECT_EQ(*patched, content);
+    } else {
+      EXPECT_EQ(patched, nullptr);
+    }
     state.cached_text.reset();
     const LineBreakIndex& lines = current_line_breaks(state);
     ASSERT_EQ(lines.length(), content.size());
@@ -348,11 +360,11 @@ TEST_F(ShellTest, LineNumbersFollowEveryKindOfEditWithoutRecounting) {
   caret_to(5);
   SendMessageW(state.editor, WM_PASTE, 0, 0);
   SendMessageW(state.editor, WM_PASTE, 0, 0);
-  expect_lines_match("paste");
+  expect_lines_match("paste", false);
   SendMessageW(state.editor, EM_UNDO, 0, 0);
-  expect_lines_match("undo");
+  expect_lines_match("undo", false);
   SendMessageW(state.editor, EM_REDO, 0, 0);
-  expect_lines_match("redo");
+  expect_lines_match("redo", false);
   const std::uint64_t before_replace = state.lines.rebuilds;
   set_editor_selection(state.editor, 0, static_cast<std::size_t>(-1));
   replace_selection_as_step(state.editor, u"one\rtwo\r\rthree");
@@ -364,6 +376,31 @@ TEST_F(ShellTest, LineNumbersFollowEveryKindOfEditWithoutRecounting) {
   pump(state, 100);
   EXPECT_EQ(current_status_snapshot().position, u"Ln 4, Col 1");
   EXPECT_EQ(editor_line_count(state), 4u);
+}
+
+// Find Next after typing searches the text as last read with the keystrokes patched in, and
+// still selects the right match when that copy has drifted from the control.
+TEST_F(ShellTest, FindNextAfterAnEditReadsNoWholeTextUnlessItsCopyDrifted) {
+  MainWindowState& state = start();
+  load(state, u"alpha\rbeta\rgamma beta\r");
+  pump(state, 50);
+  set_editor_selection(state.editor, 0, 0);
+  type(state, u"xy");
+  key(state, VK_RETURN);
+  ASSERT_EQ(state.cached_text, nullptr);
+  RichEditSearchEditor editor(state);
+  SearchRequest request;
+  request.find_text = u"beta";
+  ASSERT_EQ(find_next(editor, state.search, request, false), std::nullopt);
+  EXPECT_EQ(editor_selection(state.editor).start, 9u);
+  EXPECT_EQ(state.cached_text, nullptr) << "the whole text was read back";
+
+  // As if an edit had been patched in wrongly: "gamma" reads "betaa" in the copy.
+  state.lines.read_text = std::make_shared<const std::u16string>(u"xy\ralpha\rbeta\rbetaa beta\r");
+  ASSERT_EQ(find_next(editor, state.search, request, false), std::nullopt);
+  EXPECT_EQ(editor_selection(state.editor).start, 20u);
+  ASSERT_NE(state.cached_text, nullptr);
+  EXPECT_EQ(*patched_editor_text(state), *state.cached_text) << "the copy is the text read";
 }
 
 // The refresh's cost does not grow with the document (the counts above show it), so a few
