@@ -27,8 +27,11 @@ void apply_edit(HWND editor, const TextEdit& edit);
 // Replaces the selection as an undo step of its own.
 void replace_selection_as_step(HWND editor, std::u16string_view text);
 
-// Loads a whole new text; never undoable and never marks the document modified.
+// Loads a whole new text; never undoable and never marks the document modified. Over a text
+// longer than kRenewEditorAbove, a new control takes the old one's place.
 void replace_all_text(MainWindowState& state, std::u16string text);
+
+inline constexpr std::size_t kRenewEditorAbove = 1u << 16;
 
 struct EditorSelectionRange {
   std::size_t start = 0;

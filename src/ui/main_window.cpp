@@ -177,13 +177,16 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
       break;
     case WM_NOTIFY:
       return on_notify(state, reinterpret_cast<const NMHDR*>(lparam));
-    case WM_COMMAND:
-      if (reinterpret_cast<HWND>(lparam) == state.editor && state.editor != nullptr) {
-        if (HIWORD(wparam) == kEditorChangeNotification) on_text_change(state);
+    case WM_COMMAND: {
+      const HWND from = reinterpret_cast<HWND>(lparam);
+      // An editor that a new one replaced (its id now 0) may still tell of its focus as it goes.
+      if (from != nullptr && (from == state.editor || LOWORD(wparam) == 0)) {
+        if (from == state.editor && HIWORD(wparam) == kEditorChangeNotification) on_text_change(state);
       } else {
         dispatch_command(state, LOWORD(wparam));
       }
       return 0;
+    }
     case WM_TIMER:
       on_timer(state, wparam);
       return 0;
@@ -230,6 +233,11 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
     case kMessageRecoveryStart:
       on_recovery_start(state, std::unique_ptr<RecoveryStartRecord>(reinterpret_cast<RecoveryStartRecord*>(lparam)));
       return 0;
+    case kMessageRetireEditor: {
+      const HWND retired = reinterpret_cast<HWND>(wparam);
+      if (retired != state.editor && IsWindow(retired) && GetParent(retired) == window) DestroyWindow(retired);
+      return 0;
+    }
     case kMessageOpenPath: {
       const std::unique_ptr<OpenPathRecord> record(reinterpret_cast<OpenPathRecord*>(lparam));
       if (record) open_start_path(state, record->path);

@@ -23,6 +23,8 @@ inline constexpr UINT kMessageUpdateCheckResult = WM_APP + 2;
 // wParam: thousandths of the installer received so far.
 inline constexpr UINT kMessageDownloadProgress = WM_APP + 3;
 inline constexpr UINT kMessageOpenPath = WM_APP + 6;
+// wParam: an editor control that another took the place of, to be destroyed.
+inline constexpr UINT kMessageRetireEditor = WM_APP + 7;
 
 // Posted with kMessageOpenPath; the receiver takes it over.
 struct OpenPathRecord {

@@ -115,7 +115,6 @@ MainWindowState& start_main_window(HINSTANCE instance, const StartOptions& optio
   if (window == nullptr) fatal_error("the main window can be created");
   state.main_window = window;
   create_editor(state);
-  DragAcceptFiles(state.editor, TRUE);
   DragAcceptFiles(window, TRUE);
   state.gutter = CreateWindowExW(0, kGutterClass, L"", WS_CHILD, 0, 0, 0, 0, window, nullptr, instance, nullptr);
   state.status_bar =

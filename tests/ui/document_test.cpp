@@ -609,6 +609,24 @@ TEST_F(DocumentTest, DropOpensOnlyTheFirstFileAndIgnoresFolders) {
   EXPECT_EQ(text(), u"!first");
 }
 
+// A drop on the editor loads while the control is still handling it; over a large text that
+// load replaces the control itself, which must outlive its own message.
+TEST_F(DocumentTest, ADropOnTheEditorOverALargeTextOpensTheFile) {
+  std::string large;
+  while (large.size() <= 2 * kRenewEditorAbove) large += "a line of a large document, sixty characters long or so.\r\n";
+  open_file_with("large.txt", large);
+  write_bytes(folder_ / "b.txt", "second");
+  const HWND old_editor = state().editor;
+  SendMessageW(old_editor, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop({text_of(folder_ / "b.txt")})), 0);
+  EXPECT_NE(state().editor, old_editor);
+  EXPECT_EQ(text(), u"second");
+  EXPECT_EQ(title(), u"b.txt - Wrenfold");
+  pump(state(), 50);
+  EXPECT_FALSE(IsWindow(old_editor));
+  type(u"x");
+  EXPECT_EQ(title(), u"*b.txt - Wrenfold");
+}
+
 // What the real save dialog showed, read from its windows while it is open.
 struct ShownSaveDialog {
   bool found = false;

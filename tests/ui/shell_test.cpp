@@ -378,6 +378,89 @@ TEST_F(ShellTest, LineNumbersFollowEveryKindOfEditWithoutRecounting) {
   EXPECT_EQ(editor_line_count(state), 4u);
 }
 
+// Over a large text a load puts a new control in the old one's place: it must be the same
+// editor in every setting, and the old one must go.
+TEST_F(ShellTest, ALoadOverALargeTextGivesANewEditorWithEverySetting) {
+  MainWindowState& state = start();
+  state.settings.use()->theme = Theme::Dark;
+  state.settings.use()->font_size_points = 14;
+  apply_theme(state);
+  // Wrap off is not the control's own default either.
+  ASSERT_FALSE(state.settings.read().word_wrap);
+  dispatch_command(state, kCommandLineNumbers);
+  dispatch_command(state, kCommandZoomIn);
+  std::u16string large;
+  while (large.size() <= kRenewEditorAbove) large += u"a line of a large document, sixty characters long or so.\r";
+  load(state, large);
+  pump(state, 50);
+  SetFocus(state.editor);
+  const HWND old_editor = state.editor;
+  const auto format_of = [](HWND editor) {
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    SendMessageW(editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    return format;
+  };
+  const auto zoom_of = [](HWND editor) {
+    int numerator = 0, denominator = 0;
+    SendMessageW(editor, EM_GETZOOM, reinterpret_cast<WPARAM>(&numerator), reinterpret_cast<LPARAM>(&denominator));
+    return std::pair{numerator, denominator};
+  };
+  const auto background_of = [](HWND editor) {
+    const LRESULT background = SendMessageW(editor, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3));
+    SendMessageW(editor, EM_SETBKGNDCOLOR, 0, background);
+    return background;
+  };
+  const auto rect_of = [&state](HWND editor) {
+    RECT rect = {};
+    GetWindowRect(editor, &rect);
+    MapWindowPoints(nullptr, state.main_window, reinterpret_cast<POINT*>(&rect), 2);
+    return std::pair{std::pair{rect.left, rect.top}, std::pair{rect.right, rect.bottom}};
+  };
+  const CHARFORMAT2W format = format_of(old_editor);
+  const auto zoom = zoom_of(old_editor);
+  const LRESULT background = background_of(old_editor);
+  const auto placed = rect_of(old_editor);
+  RECT margins = {};
+  SendMessageW(old_editor, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&margins));
+
+  std::u16string long_line;
+  while (long_line.size() < 2000) long_line += u"word ";
+  load(state, u"small\rtext\r" + long_line);
+  ASSERT_NE(state.editor, old_editor);
+  EXPECT_EQ(editor_text_range(state.editor, 0, 10), std::u16string(u"small\rtext"));
+  EXPECT_EQ(GetDlgItem(state.main_window, kEditorControlId), state.editor);
+  EXPECT_EQ(GetFocus(), state.editor);
+  EXPECT_TRUE(IsWindowVisible(state.editor));
+  EXPECT_FALSE(IsWindowVisible(old_editor));
+  const CHARFORMAT2W renewed = format_of(state.editor);
+  EXPECT_EQ(std::wstring(renewed.szFaceName), std::wstring(format.szFaceName));
+  EXPECT_EQ(renewed.yHeight, format.yHeight);
+  EXPECT_EQ(renewed.crTextColor, format.crTextColor);
+  EXPECT_EQ(renewed.crBackColor, format.crBackColor);
+  EXPECT_EQ(zoom_of(state.editor), zoom);
+  EXPECT_EQ(background_of(state.editor), background);
+  EXPECT_EQ(rect_of(state.editor), placed);
+  RECT renewed_margins = {};
+  SendMessageW(state.editor, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&renewed_margins));
+  EXPECT_EQ(renewed_margins.left, margins.left);
+  EXPECT_EQ(renewed_margins.top, margins.top);
+  EXPECT_EQ(SendMessageW(state.editor, EM_GETLINECOUNT, 0, 0), 3) << "the long line is not wrapped";
+  EXPECT_FALSE(SendMessageW(state.editor, EM_CANUNDO, 0, 0));
+  pump(state, 50);
+  EXPECT_FALSE(IsWindow(old_editor));
+
+  // The subclass and the notifications work on the new control.
+  set_editor_selection(state.editor, 10, 10);
+  key(state, VK_RETURN);
+  type(state, u"third");
+  pump(state, 100);
+  EXPECT_TRUE(state.modified);
+  EXPECT_EQ(current_status_snapshot().position, u"Ln 3, Col 6");
+  EXPECT_EQ(editor_line_count(state), 4u);
+  EXPECT_EQ(editor_text(state)->substr(0, 16), u"small\rtext\rthird");
+}
+
 // Find Next after typing searches the text as last read with the keystrokes patched in, and
 // still selects the right match when that copy has drifted from the control.
 TEST_F(ShellTest, FindNextAfterAnEditReadsNoWholeTextUnlessItsCopyDrifted) {
