@@ -537,7 +537,7 @@ int run_parent(bool quick, bool small, int limit_seconds) {
   std::map<std::size_t, std::map<std::string, double>> program, bare, stream;
   const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save",
                         "word_wrap_off", "word_wrap_on", "line_numbers_on", "line_numbers_off", "zoom_in",
-                        "font", "replace_all", "memory_mib"};
+                        "font", "reload", "replace_all", "memory_mib"};
   for (const std::size_t bytes : sizes) {
     program[bytes] = run_child("program", bytes, limit_seconds);
     bare[bytes] = run_child("bare", bytes, limit_seconds);
@@ -575,7 +575,7 @@ int run_parent(bool quick, bool small, int limit_seconds) {
     print_ratio("bare EM_STREAMIN / EM_SETTEXTEX load" + at, stream[bytes]["load"], b["load"], 0);
     print_ratio("Find Next / bare EM_GETTEXTEX + scan" + at, p["find_next"], b["find_next"], 1.5);
     print_ratio("Save / bare EM_GETTEXTEX + write" + at, p["save"], b["save"], bytes == (50u << 20) ? 1.5 : 0);
-    for (const char* key : {"word_wrap_off", "word_wrap_on", "zoom_in", "font"}) {
+    for (const char* key : {"word_wrap_off", "word_wrap_on", "zoom_in", "font", "reload"}) {
       print_ratio(std::string(key) + " / bare" + at, p[key], b[key], 0);
     }
     if (p.count("replace_all")) {
