@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "editor.h"
 #include "editor_lines.h"
 #include "layout.h"
+#include "line_tops.h"
 #include "main_window_state.h"
 #include "window_class.h"
 #include "paint_buffer.h"
@@ -67,16 +69,47 @@ std::vector<GutterLabel> gutter_labels(MainWindowState& state) {
   const LRESULT first_row = std::max<LRESULT>(SendMessageW(editor, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
   const LRESULT first_char = SendMessageW(editor, EM_LINEINDEX, first_row, 0);
   if (first_char < 0) return labels;
-  std::uint64_t line = editor_line_index(state, static_cast<std::size_t>(first_char));
+  std::uint64_t first = editor_line_index(state, static_cast<std::size_t>(first_char));
   // The view may start inside a wrapped line: its number belongs to a row above.
-  if (!lines.follows_break(static_cast<std::size_t>(first_char))) ++line;
-  for (;; ++line) {
-    const std::optional<std::size_t> start = lines.start_of_line(line);
-    if (!start) break;
+  if (!lines.follows_break(static_cast<std::size_t>(first_char))) ++first;
+  if (first >= lines.line_count()) return labels;
+
+  // The control finds a position by walking its lines from the start of the text, so near the
+  // end of a large text each question costs in proportion to the text.
+  const auto top_of = [&](std::uint64_t line) {
     POINTL top = {0, 0};
-    SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), static_cast<LPARAM>(*start));
-    if (top.y > editor_client.bottom) break;
-    labels.push_back({static_cast<int>(top.y), line + 1, line == caret_line});
+    SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top),
+                 static_cast<LPARAM>(*lines.start_of_line(line)));
+    return static_cast<int>(top.y);
+  };
+  const std::uint64_t last_line = lines.line_count() - 1;
+  std::vector<int> tops = {top_of(first)};
+  const auto add_label = [&](std::uint64_t line, int top) {
+    labels.push_back({top, line + 1, line == caret_line});
+  };
+  std::uint64_t next = first + 1;
+  if (!state.settings.read().word_wrap && next <= last_line && tops[0] <= editor_client.bottom) {
+    // Unwrapped, every line is one row: a few questions place the lines between.
+    const int row = top_of(next) - tops[0];
+    if (row > 0) {
+      const std::uint64_t rows_in_view = static_cast<std::uint64_t>(editor_client.bottom - tops[0]) / static_cast<unsigned>(row);
+      const std::uint64_t last = std::min(last_line, first + rows_in_view + 1);
+      tops.resize(static_cast<std::size_t>(last - first + 1), 0);
+      tops[1] = tops[0] + row;
+      tops.back() = last == next ? tops[1] : top_of(last);
+      fill_line_tops(tops, 1, tops.size() - 1, row, [&](std::size_t at) { return top_of(first + at); });
+      next = last + 1;
+    }
+  }
+  for (std::size_t at = 0; at < tops.size(); ++at) {
+    if (tops[at] > editor_client.bottom) return labels;
+    add_label(first + at, tops[at]);
+  }
+  // Asked line by line: wrapped text, or unwrapped rows shorter than the first one.
+  for (; next <= last_line; ++next) {
+    const int top = top_of(next);
+    if (top > editor_client.bottom) break;
+    add_label(next, top);
   }
   return labels;
 }

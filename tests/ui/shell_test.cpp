@@ -2,6 +2,7 @@
 // state, checked by its state, editor text, title and settings file.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <ole2.h>
 #include <richedit.h>
 
@@ -748,6 +749,50 @@ TEST_F(ShellTest, GutterWidensAtOneHundredLines) {
   pump(state, 150);
   GetClientRect(state.gutter, &wide_rect);
   EXPECT_EQ(wide_rect.right, narrow_rect.right) << "and narrows again";
+}
+
+// Unwrapped, the gutter asks the control where a few lines start, not every line, and still
+// puts each number where the control shows its line, a row of a fallback font included.
+LRESULT CALLBACK count_positions_asked(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR data) {
+  if (message == EM_POSFROMCHAR) ++*reinterpret_cast<int*>(data);
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+TEST_F(ShellTest, UnwrappedLinesAreNumberedFromAFewPositions) {
+  MainWindowState& state = start();
+  ASSERT_FALSE(state.settings.read().word_wrap);
+  dispatch_command(state, kCommandLineNumbers);
+  std::u16string text;
+  for (int i = 1; i <= 400; ++i) {
+    const std::string number = std::to_string(i);
+    text += u"line " + std::u16string(number.begin(), number.end()) + (i % 45 == 0 ? u" \U0001F600 \u6F22\u5B57 \u0E01\u0E34" : u"");
+    text += u"\r";
+  }
+  load(state, text);
+  SendMessageW(state.editor, EM_LINESCROLL, 0, 40);
+  pump(state, 100);
+  int asked = 0;
+  SetWindowSubclass(state.editor, count_positions_asked, 78, reinterpret_cast<DWORD_PTR>(&asked));
+  const std::vector<GutterLabel> labels = gutter_labels(state);
+  RemoveWindowSubclass(state.editor, count_positions_asked, 78);
+  ASSERT_GT(labels.size(), 10u);
+  EXPECT_LE(asked, 8) << "for " << labels.size() << " lines";
+
+  RECT client;
+  GetClientRect(state.editor, &client);
+  const LineBreakIndex& lines = current_line_breaks(state);
+  const auto top_of = [&](std::uint64_t line) {
+    POINTL top = {0, 0};
+    SendMessageW(state.editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), static_cast<LPARAM>(*lines.start_of_line(line)));
+    return static_cast<int>(top.y);
+  };
+  EXPECT_EQ(labels.front().number, 41u);
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    EXPECT_EQ(labels[i].number, labels.front().number + i);
+    EXPECT_EQ(labels[i].top, top_of(labels[i].number - 1)) << "line " << labels[i].number;
+  }
+  EXPECT_GT(top_of(labels.back().number), client.bottom) << "the next line is out of view";
 }
 
 TEST_F(ShellTest, WrappedLinesAreNumberedOnTheirFirstDisplayLine) {
