@@ -276,6 +276,18 @@ void run_program(std::size_t bytes, std::map<std::string, double>& out) {
   timed_command("word_wrap_off", ui::kCommandWordWrap);
   timed_command("word_wrap_on", ui::kCommandWordWrap);
   timed_command("line_numbers_on", ui::kCommandLineNumbers);
+  {
+    // A caret move near the end of the text with the gutter showing.
+    std::vector<double> numbered;
+    post_key(state.editor, VK_END, true);
+    pump_busy(&state);
+    release_control();
+    for (int round = 0; round < kRepeats; ++round) {
+      post_key(state.editor, VK_PRIOR, false);
+      numbered.push_back(pump_busy(&state));
+    }
+    note(out, "page_up_numbered", median(numbered));
+  }
   timed_command("line_numbers_off", ui::kCommandLineNumbers);
   timed_command("zoom_in", ui::kCommandZoomIn);
   state.settings.use()->font_size_points = 12;
@@ -536,8 +548,8 @@ int run_parent(bool quick, bool small, int limit_seconds) {
   if (!quick && !small) sizes.push_back(50u << 20);
   std::map<std::size_t, std::map<std::string, double>> program, bare, stream;
   const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save",
-                        "word_wrap_off", "word_wrap_on", "line_numbers_on", "line_numbers_off", "zoom_in",
-                        "font", "reload", "replace_all", "memory_mib"};
+                        "word_wrap_off", "word_wrap_on", "line_numbers_on", "page_up_numbered", "line_numbers_off",
+                        "zoom_in", "font", "reload", "replace_all", "memory_mib"};
   for (const std::size_t bytes : sizes) {
     program[bytes] = run_child("program", bytes, limit_seconds);
     bare[bytes] = run_child("bare", bytes, limit_seconds);
@@ -588,6 +600,8 @@ int run_parent(bool quick, bool small, int limit_seconds) {
     print_ratio(std::string(key) + at + " / at 1 KiB", program[largest][key], program[1u << 10][key], largest == (50u << 20) ? 2.0 : 0);
     print_ratio(std::string(key) + at + " / bare", program[largest][key], bare[largest][key], largest == (50u << 20) ? 1.5 : 0);
   }
+  print_ratio("page_up_numbered" + at + " / at 1 KiB", program[largest]["page_up_numbered"],
+              program[1u << 10]["page_up_numbered"], 0);
   print_ratio("private memory / text" + at, program[largest]["memory_mib"], program[largest]["text_mib"], 0);
   print_ratio("private memory / bare's" + at, program[largest]["memory_mib"], bare[largest]["memory_mib"], 0);
   return 0;

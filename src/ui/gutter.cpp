@@ -82,33 +82,48 @@ std::vector<GutterLabel> gutter_labels(MainWindowState& state) {
                  static_cast<LPARAM>(*lines.start_of_line(line)));
     return static_cast<int>(top.y);
   };
-  const std::uint64_t last_line = lines.line_count() - 1;
-  std::vector<int> tops = {top_of(first)};
   const auto add_label = [&](std::uint64_t line, int top) {
     labels.push_back({top, line + 1, line == caret_line});
   };
+  const std::uint64_t last_line = lines.line_count() - 1;
+  const int bottom = static_cast<int>(editor_client.bottom);
+  std::vector<int> tops = {top_of(first)};
   std::uint64_t next = first + 1;
-  if (!state.settings.read().word_wrap && next <= last_line && tops[0] <= editor_client.bottom) {
-    // Unwrapped, every line is one row: a few questions place the lines between.
-    const int row = top_of(next) - tops[0];
+  if (next <= last_line && tops[0] <= bottom) {
+    const int second = top_of(next);
+    int row = second - tops[0];
+    if (state.settings.read().word_wrap) {
+      // The first line may take several rows; the first row in view is one row high.
+      const LRESULT row_start = SendMessageW(editor, EM_LINEINDEX, first_row + 1, 0);
+      if (row_start > first_char) {
+        POINTL upper = {0, 0};
+        POINTL lower = {0, 0};
+        SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&upper), first_char);
+        SendMessageW(editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&lower), row_start);
+        if (lower.y > upper.y) row = std::min(row, static_cast<int>(lower.y - upper.y));
+      }
+    }
+    tops.push_back(second);
+    next = first + 2;
     if (row > 0) {
-      const std::uint64_t rows_in_view = static_cast<std::uint64_t>(editor_client.bottom - tops[0]) / static_cast<unsigned>(row);
-      const std::uint64_t last = std::min(last_line, first + rows_in_view + 1);
-      tops.resize(static_cast<std::size_t>(last - first + 1), 0);
-      tops[1] = tops[0] + row;
-      tops.back() = last == next ? tops[1] : top_of(last);
-      fill_line_tops(tops, 1, tops.size() - 1, row, [&](std::size_t at) { return top_of(first + at); });
-      next = last + 1;
+      // Every line takes a row at least: no more lines than rows fit in view.
+      const std::uint64_t last = std::min(last_line, first + static_cast<std::uint64_t>((bottom - tops[0]) / row) + 1);
+      if (last > next) {
+        tops.resize(static_cast<std::size_t>(last - first + 1), kTopBelowView);
+        tops.back() = top_of(last);
+        fill_line_tops(tops, 1, tops.size() - 1, row, bottom, [&](std::size_t at) { return top_of(first + at); });
+        next = last + 1;
+      }
     }
   }
   for (std::size_t at = 0; at < tops.size(); ++at) {
-    if (tops[at] > editor_client.bottom) return labels;
+    if (tops[at] > bottom) return labels;
     add_label(first + at, tops[at]);
   }
-  // Asked line by line: wrapped text, or unwrapped rows shorter than the first one.
+  // Rows shorter than the row measured above leave room for more lines: ask for them one by one.
   for (; next <= last_line; ++next) {
     const int top = top_of(next);
-    if (top > editor_client.bottom) break;
+    if (top > bottom) break;
     add_label(next, top);
   }
   return labels;

@@ -751,48 +751,65 @@ TEST_F(ShellTest, GutterWidensAtOneHundredLines) {
   EXPECT_EQ(wide_rect.right, narrow_rect.right) << "and narrows again";
 }
 
-// Unwrapped, the gutter asks the control where a few lines start, not every line, and still
-// puts each number where the control shows its line, a row of a fallback font included.
+// The gutter asks the control where a few lines start, not every line, and still puts each
+// number where the control shows its line: a row of a fallback font or a wrapped line too.
 LRESULT CALLBACK count_positions_asked(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR data) {
   if (message == EM_POSFROMCHAR) ++*reinterpret_cast<int*>(data);
   return DefSubclassProc(window, message, wparam, lparam);
 }
 
-TEST_F(ShellTest, UnwrappedLinesAreNumberedFromAFewPositions) {
+TEST_F(ShellTest, LinesAreNumberedFromAFewPositionsWrappedOrNot) {
   MainWindowState& state = start();
   ASSERT_FALSE(state.settings.read().word_wrap);
   dispatch_command(state, kCommandLineNumbers);
+  std::u16string long_line;
+  while (long_line.size() < 600) long_line += u"word ";
   std::u16string text;
   for (int i = 1; i <= 400; ++i) {
     const std::string number = std::to_string(i);
-    text += u"line " + std::u16string(number.begin(), number.end()) + (i % 45 == 0 ? u" \U0001F600 \u6F22\u5B57 \u0E01\u0E34" : u"");
+    text += u"line " + std::u16string(number.begin(), number.end());
+    if (i % 45 == 0) text += u" \U0001F600 \u6F22\u5B57 \u0E01\u0E34";
+    if (i % 17 == 0) text += long_line;
     text += u"\r";
   }
   load(state, text);
-  SendMessageW(state.editor, EM_LINESCROLL, 0, 40);
-  pump(state, 100);
-  int asked = 0;
-  SetWindowSubclass(state.editor, count_positions_asked, 78, reinterpret_cast<DWORD_PTR>(&asked));
-  const std::vector<GutterLabel> labels = gutter_labels(state);
-  RemoveWindowSubclass(state.editor, count_positions_asked, 78);
-  ASSERT_GT(labels.size(), 10u);
-  EXPECT_LE(asked, 8) << "for " << labels.size() << " lines";
-
   RECT client;
   GetClientRect(state.editor, &client);
-  const LineBreakIndex& lines = current_line_breaks(state);
-  const auto top_of = [&](std::uint64_t line) {
-    POINTL top = {0, 0};
-    SendMessageW(state.editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top), static_cast<LPARAM>(*lines.start_of_line(line)));
-    return static_cast<int>(top.y);
+  const auto expect_numbers_on_their_lines = [&](int most_asked) {
+    pump(state, 100);
+    int asked = 0;
+    SetWindowSubclass(state.editor, count_positions_asked, 78, reinterpret_cast<DWORD_PTR>(&asked));
+    const std::vector<GutterLabel> labels = gutter_labels(state);
+    RemoveWindowSubclass(state.editor, count_positions_asked, 78);
+    ASSERT_GT(labels.size(), 5u);
+    EXPECT_LE(asked, most_asked) << "for " << labels.size() << " lines";
+    const LineBreakIndex& lines = current_line_breaks(state);
+    const auto top_of = [&](std::uint64_t line) {
+      POINTL top = {0, 0};
+      SendMessageW(state.editor, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&top),
+                   static_cast<LPARAM>(*lines.start_of_line(line)));
+      return static_cast<int>(top.y);
+    };
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      EXPECT_EQ(labels[i].number, labels.front().number + i);
+      EXPECT_EQ(labels[i].top, top_of(labels[i].number - 1)) << "line " << labels[i].number;
+    }
+    EXPECT_GT(top_of(labels.back().number), client.bottom) << "the next line is out of view";
   };
-  EXPECT_EQ(labels.front().number, 41u);
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    EXPECT_EQ(labels[i].number, labels.front().number + i);
-    EXPECT_EQ(labels[i].top, top_of(labels[i].number - 1)) << "line " << labels[i].number;
+  SendMessageW(state.editor, EM_LINESCROLL, 0, 40);
+  {
+    SCOPED_TRACE("unwrapped");
+    expect_numbers_on_their_lines(8);
   }
-  EXPECT_GT(top_of(labels.back().number), client.bottom) << "the next line is out of view";
+  dispatch_command(state, kCommandWordWrap);
+  GetClientRect(state.editor, &client);
+  SendMessageW(state.editor, EM_LINESCROLL, 0, 30);
+  ASSERT_GT(SendMessageW(state.editor, EM_GETLINECOUNT, 0, 0), 420) << "the long lines wrap";
+  {
+    SCOPED_TRACE("wrapped");
+    expect_numbers_on_their_lines(20);
+  }
 }
 
 TEST_F(ShellTest, WrappedLinesAreNumberedOnTheirFirstDisplayLine) {
