@@ -83,17 +83,27 @@ void drop_read_text(EditorLineTracking& lines) {
   lines.patches.clear();
 }
 
+// An edit that overlaps or touches what the last one put in becomes one edit with it, so
+// that typing, Backspace and Delete in one place keep a single patch.
+bool merge_into(TextPatch& last, const TextPatch& patch) {
+  const std::size_t put_end = last.start + last.inserted.size();
+  if (patch.start > put_end || patch.start + patch.removed < last.start) return false;
+  const std::size_t start = std::min(patch.start, last.start);
+  const std::size_t end = std::max(patch.start + patch.removed, put_end);
+  std::u16string inserted;
+  if (last.start < patch.start) inserted.append(last.inserted, 0, patch.start - last.start);
+  inserted += patch.inserted;
+  if (patch.start + patch.removed < put_end) inserted.append(last.inserted, patch.start + patch.removed - last.start);
+  // The end, taken back to the text before the last edit.
+  last.removed = end - last.inserted.size() + last.removed - start;
+  last.start = start;
+  last.inserted = std::move(inserted);
+  return true;
+}
+
 void keep_patch(EditorLineTracking& lines, TextPatch patch) {
   if (!lines.read_text) return;
-  if (!lines.patches.empty()) {
-    TextPatch& last = lines.patches.back();
-    // Typing on, or deleting back within what the last edit put in: one edit still.
-    if (patch.start >= last.start && patch.start + patch.removed <= last.start + last.inserted.size()) {
-      last.inserted.replace(patch.start - last.start, patch.removed, patch.inserted);
-      patch = TextPatch{};
-    }
-  }
-  if (!patch.inserted.empty() || patch.removed != 0) lines.patches.push_back(std::move(patch));
+  if (lines.patches.empty() || !merge_into(lines.patches.back(), patch)) lines.patches.push_back(std::move(patch));
   std::size_t kept = 0;
   for (const TextPatch& each : lines.patches) kept += each.inserted.size();
   if (lines.patches.size() > kMaxPatches || kept > lines.read_text->size() + 65536) drop_read_text(lines);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -460,6 +461,66 @@ TEST_F(ShellTest, ALoadOverALargeTextGivesANewEditorWithEverySetting) {
   EXPECT_EQ(current_status_snapshot().position, u"Ln 3, Col 6");
   EXPECT_EQ(editor_line_count(state), 4u);
   EXPECT_EQ(editor_text(state)->substr(0, 16), u"small\rtext\rthird");
+}
+
+// Edits at random places, checked now and then: the text last read, with the edits made
+// since patched in, is the control's text every time.
+TEST_F(ShellTest, APatchedTextFollowsRandomEditsExactly) {
+  MainWindowState& state = start();
+  std::u16string text;
+  for (int i = 1; i <= 40; ++i) text += u"line " + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"\r";
+  load(state, text);
+  const std::uint64_t rebuilds = state.lines.rebuilds;
+  std::mt19937 rng(11);
+  const std::u16string alphabet = u"ab\r \u00E9";
+  const auto any_unit = [&] { return alphabet[rng() % alphabet.size()]; };
+  int checks = 0;
+  int patched = 0;
+  for (int step = 0; step < 400; ++step) {
+    const std::size_t length = editor_text_length(state.editor);
+    const std::size_t at = rng() % (length + 1);
+    const std::size_t span = std::min<std::size_t>(rng() % 8, length - at);
+    switch (rng() % 5) {
+      case 0:
+        set_editor_selection(state.editor, at, at);
+        SendMessageW(state.editor, WM_CHAR, any_unit(), 1);
+        break;
+      case 1:
+        set_editor_selection(state.editor, at, at + span % 2);
+        SendMessageW(state.editor, WM_KEYDOWN, VK_BACK, 1);
+        break;
+      case 2:
+        set_editor_selection(state.editor, at, at);
+        SendMessageW(state.editor, WM_KEYDOWN, VK_DELETE, 1);
+        break;
+      case 3:
+        set_editor_selection(state.editor, at, at + span);
+        SendMessageW(state.editor, WM_CHAR, any_unit(), 1);
+        break;
+      default: {
+        std::u16string replacement;
+        for (std::size_t i = rng() % 4; i > 0; --i) replacement += any_unit();
+        apply_edit(state.editor, TextEdit{at, span, replacement, at, at});
+        break;
+      }
+    }
+    if (rng() % 6 != 0) continue;
+    SCOPED_TRACE(step);
+    ++checks;
+    const std::optional<std::u16string> held = editor_text_range(state.editor, 0, editor_text_length(state.editor));
+    ASSERT_TRUE(held);
+    const bool kept = state.lines.read_text != nullptr;
+    if (const std::shared_ptr<const std::u16string> copy = patched_editor_text(state)) {
+      ++patched;
+      ASSERT_EQ(*copy, *held);
+    } else {
+      ASSERT_FALSE(kept) << "the edits kept, replayed, did not give the control's text";
+      // Too many edits apart to be worth replaying: a search would read the text again.
+      editor_text(state);
+    }
+  }
+  EXPECT_GT(patched, checks * 3 / 4) << "the copy was dropped too often";
+  EXPECT_EQ(state.lines.rebuilds, rebuilds);
 }
 
 // Find Next after typing searches the text as last read with the keystrokes patched in, and
