@@ -250,6 +250,10 @@ void renew_editor(MainWindowState& state) {
   RemoveWindowSubclass(old_editor, editor_subclass, kEditorSubclassId);
   state.text_document.reset();
   create_editor(state);
+  // The layout below asks for line counts: of the new, empty control, not of the old text.
+  state.cached_text.reset();
+  track_loaded_text(state, u"");
+  note_text_read(state, nullptr);
   SetWindowPos(state.editor, old_editor, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   // Every format, mode and zoom goes to the new control, not only those that changed.
   state.applied_text_format.reset();

@@ -417,7 +417,8 @@ TEST_F(ShellTest, ALoadOverALargeTextGivesANewEditorWithEverySetting) {
     RECT rect = {};
     GetWindowRect(editor, &rect);
     MapWindowPoints(nullptr, state.main_window, reinterpret_cast<POINT*>(&rect), 2);
-    return std::pair{std::pair{rect.left, rect.top}, std::pair{rect.right, rect.bottom}};
+    // The left edge follows the gutter, whose width follows the number of lines.
+    return std::pair{rect.top, std::pair{rect.right, rect.bottom}};
   };
   const CHARFORMAT2W format = format_of(old_editor);
   const auto zoom = zoom_of(old_editor);
