@@ -301,6 +301,18 @@ void run_program(std::size_t bytes, std::map<std::string, double>& out) {
   ui::load_document(state, std::move(again), std::nullopt, Encoding::Utf8, LineEnding::Windows);
   note(out, "reload", seconds_since(start) + pump_busy(&state));
 
+  // One word near the end: the editor is given only its line (the bare control has no row).
+  {
+    SearchRequest rare;
+    rare.find_text = kFindWord;
+    start = Clock::now();
+    {
+      ui::RichEditSearchEditor editor(state);
+      replace_all(editor, state.search, rare, kFindWord + u"s");
+    }
+    note(out, "replace_rare", seconds_since(start) + pump_busy(&state));
+  }
+
   if (bytes <= (10u << 20)) {
     SearchRequest the;
     the.find_text = u"the";
@@ -549,7 +561,7 @@ int run_parent(bool quick, bool small, int limit_seconds) {
   std::map<std::size_t, std::map<std::string, double>> program, bare, stream;
   const char* rows[] = {"load", "open_to_idle", "type", "page_down", "ctrl_end", "find_next", "save",
                         "word_wrap_off", "word_wrap_on", "line_numbers_on", "page_up_numbered", "line_numbers_off",
-                        "zoom_in", "font", "reload", "replace_all", "memory_mib"};
+                        "zoom_in", "font", "reload", "replace_rare", "replace_all", "memory_mib"};
   for (const std::size_t bytes : sizes) {
     program[bytes] = run_child("program", bytes, limit_seconds);
     bare[bytes] = run_child("bare", bytes, limit_seconds);

@@ -184,4 +184,22 @@ std::optional<TextEdit> move_lines_up(std::u16string_view text, std::size_t sele
 double zoom_in(double zoom) { return snap_zoom(zoom, 1); }
 double zoom_out(double zoom) { return snap_zoom(zoom, -1); }
 
+TextEdit edit_of_changed_lines(std::u16string_view before, std::u16string_view after) {
+  const std::size_t shorter = std::min(before.size(), after.size());
+  std::size_t prefix = static_cast<std::size_t>(
+      std::mismatch(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(shorter), after.begin()).first -
+      before.begin());
+  while (prefix > 0 && before[prefix - 1] != u'\r') --prefix;
+  std::size_t suffix = 0;
+  while (suffix < shorter - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) ++suffix;
+  // The kept end begins a line (the start of the change already does).
+  while (suffix > 0 && before.size() - suffix > prefix && before[before.size() - suffix - 1] != u'\r') --suffix;
+  TextEdit edit;
+  edit.start = prefix;
+  edit.length = before.size() - suffix - prefix;
+  edit.replacement = after.substr(prefix, after.size() - suffix - prefix);
+  edit.selection_start = edit.selection_end = prefix + edit.replacement.size();
+  return edit;
+}
+
 }  // namespace wrenfold

@@ -41,6 +41,11 @@ std::optional<TextEdit> move_lines_up(std::u16string_view text, std::size_t sele
 std::optional<TextEdit> move_lines_down(std::u16string_view text, std::size_t selection_start,
                                         std::size_t selection_end);
 
+// The edit that turns `before` into `after` replacing only the whole lines where they differ:
+// the editor pays for every line it deletes or inserts, so the lines they share stay in place.
+// The selection afterwards is the end of the replacement.
+TextEdit edit_of_changed_lines(std::u16string_view before, std::u16string_view after);
+
 // Zoom steps of a tenth, first snapping to the nearest tenth, kept within 10 % to 500 %.
 double zoom_in(double zoom);
 double zoom_out(double zoom);

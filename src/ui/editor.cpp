@@ -238,6 +238,8 @@ void replace_selection_as_step(HWND editor, std::u16string_view text) {
   SendMessageW(editor, EM_STOPGROUPTYPING, 0, 0);
 }
 
+namespace {
+
 // Wine's control deletes a text paragraph by paragraph, each step walking the paragraphs from
 // the start: replacing a 2 MiB text took 24 s, and it grows with the square of the size. A
 // new control takes the old one's place with every setting, and the old one, hidden, is
@@ -264,6 +266,8 @@ void renew_editor(MainWindowState& state) {
   ShowWindow(old_editor, SW_HIDE);
   PostMessageW(state.main_window, kMessageRetireEditor, reinterpret_cast<WPARAM>(old_editor), 0);
 }
+
+}  // namespace
 
 void replace_all_text(MainWindowState& state, std::u16string text) {
   if (editor_text_length(state.editor) > kRenewEditorAbove) renew_editor(state);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,67 @@ TEST(LineEdits, MoveDownThenUpRestoresTheText) {
   EXPECT_EQ(text, before.text);
   EXPECT_EQ(up->selection_start, before.start);
   EXPECT_EQ(up->selection_end, before.end);
+}
+
+TEST(ChangedLines, OnlyTheLinesThatDifferAreReplaced) {
+  const auto edit_of = [](std::u16string_view before, std::u16string_view after) {
+    const TextEdit edit = edit_of_changed_lines(parse(before).text, parse(after).text);
+    std::u16string shown = edit.replacement;
+    for (char16_t& unit : shown) if (unit == u'\r') unit = u'\n';
+    return std::to_string(edit.start) + "+" + std::to_string(edit.length) + ":" + std::string(shown.begin(), shown.end());
+  };
+  EXPECT_EQ(edit_of(u"one\ntwo\nthree\n", u"one\nTWO\nthree\n"), "4+4:TWO\n");
+  EXPECT_EQ(edit_of(u"a\nb\nc\nd\ne", u"a\nB\nc\nD\ne"), "2+6:B\nc\nD\n") << "one stretch from first to last";
+  EXPECT_EQ(edit_of(u"a\nbc", u"a\nbd"), "2+2:bd") << "a last line without a break";
+  EXPECT_EQ(edit_of(u"a\nc\n", u"a\nb\nc\n"), "2+0:b\n") << "an inserted line";
+  EXPECT_EQ(edit_of(u"a\nb\nc\n", u"a\nc\n"), "2+2:") << "a removed line";
+  EXPECT_EQ(edit_of(u"ab", u"abxab"), "0+0:abx") << "text inserted before a shared end";
+  EXPECT_EQ(edit_of(u"a\nb", u""), "0+3:");
+  EXPECT_EQ(edit_of(u"", u"a"), "0+0:a");
+  EXPECT_EQ(edit_of(u"same\ntext", u"same\ntext"), "5+0:") << "nothing to replace";
+  EXPECT_EQ(edit_of(u"abab\n", u"abab\n"), "5+0:");
+}
+
+TEST(ChangedLines, RandomTextsComeOutWholeWithTheEditOnLineStarts) {
+  std::mt19937 random(12);
+  const auto random_text = [&](std::u16string base) {
+    const int changes = static_cast<int>(random() % 8);
+    for (int i = 0; i < changes; ++i) {
+      const std::size_t at = base.empty() ? 0 : random() % (base.size() + 1);
+      const std::size_t cut = std::min<std::size_t>(random() % 3, base.size() - at);
+      std::u16string put;
+      for (std::size_t n = random() % 5; n > 0; --n) put += u"ab\r"[random() % 3];
+      base.replace(at, cut, put);
+    }
+    return base;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string before = random_text(u"");
+    const std::u16string after = random_text(before + random_text(u""));
+    const TextEdit edit = edit_of_changed_lines(before, after);
+    ASSERT_LE(edit.start + edit.length, before.size());
+    std::u16string applied = before;
+    applied.replace(edit.start, edit.length, edit.replacement);
+    ASSERT_EQ(applied, after);
+    const auto starts_line = [&](std::size_t at) { return at == 0 || before[at - 1] == u'\r'; };
+    EXPECT_TRUE(starts_line(edit.start));
+    EXPECT_TRUE(starts_line(edit.start + edit.length) || edit.start + edit.length == before.size());
+    const std::size_t first_difference = static_cast<std::size_t>(
+        std::mismatch(before.begin(), before.end(), after.begin(), after.end()).first - before.begin());
+    ASSERT_LE(edit.start, first_difference);
+    EXPECT_EQ(before.substr(edit.start, first_difference - edit.start).find(u'\r'), std::u16string::npos)
+        << "the edit begins on the line of the first difference";
+    const std::size_t shorter = std::min(before.size(), after.size()) - edit.start;
+    std::size_t shared_end = 0;
+    while (shared_end < shorter && before[before.size() - 1 - shared_end] == after[after.size() - 1 - shared_end]) ++shared_end;
+    const std::size_t kept = before.size() - edit.start - edit.length;
+    ASSERT_LE(kept, shared_end);
+    if (kept < shared_end) {
+      EXPECT_EQ(before.substr(before.size() - shared_end, shared_end - kept - 1).find(u'\r'), std::u16string::npos)
+          << "no whole shared line is replaced at the end";
+    }
+    EXPECT_EQ(edit.selection_end, edit.start + edit.replacement.size());
+  }
 }
 
 TEST(Zoom, StepsByTenthsWithinLimits) {

@@ -225,6 +225,57 @@ TEST_F(FindWindowTest, ReplaceFindsFirstThenReplacesAndEachChangeIsOneUndoStep) 
   EXPECT_TRUE(state().modified) << "the replacements above changed the document";
 }
 
+LRESULT CALLBACK record_replacements(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                     DWORD_PTR data) {
+  if (message == EM_REPLACESEL) {
+    CHARRANGE range = {0, 0};
+    SendMessageW(window, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    const std::string bounds = std::to_string(range.cpMin) + "-" + std::to_string(range.cpMax) + ":";
+    reinterpret_cast<std::vector<std::u16string>*>(data)->push_back(
+        std::u16string(bounds.begin(), bounds.end()) + reinterpret_cast<const char16_t*>(lparam));
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+// Replacing the whole text costs the control a walk over its lines for every line; Replace All
+// hands it only the lines from the first change to the last, and it still undoes as one step.
+TEST_F(FindWindowTest, ReplaceAllGivesTheEditorOnlyTheChangedLines) {
+  const std::u16string original = u"one\rtwo the\rthree\rthe four\r\U0001F600 five\rsix";
+  load(original);
+  command(kCommandReplace);
+  set_item_text(kFindWhatBox, u"the");
+  set_item_text(kReplaceWithBox, u"that");
+  select(30, 30);
+  std::vector<std::u16string> replaced;
+  SetWindowSubclass(state().editor, record_replacements, 79, reinterpret_cast<DWORD_PTR>(&replaced));
+  click(kReplaceAllButton);
+  RemoveWindowSubclass(state().editor, record_replacements, 79);
+  EXPECT_EQ(status(), u"Replaced 2 occurrences.");
+  const std::u16string changed = u"one\rtwo that\rthree\rthat four\r\U0001F600 five\rsix";
+  EXPECT_EQ(text(), changed);
+  EXPECT_EQ(replaced, std::vector<std::u16string>{u"4-27:two that\rthree\rthat four\r"});
+  EXPECT_EQ(selection(), (Selection{30, 30})) << "the caret stays where it was";
+  EXPECT_EQ(*editor_text(state()), changed) << "the copy of the text follows";
+  EXPECT_EQ(editor_line_count(state()), 6u);
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), original) << "one undo step";
+  SendMessageW(state().editor, EM_REDO, 0, 0);
+  EXPECT_EQ(text(), changed);
+
+  set_item_text(kFindWhatBox, u"six");
+  set_item_text(kReplaceWithBox, u"six");
+  replaced.clear();
+  SetWindowSubclass(state().editor, record_replacements, 79, reinterpret_cast<DWORD_PTR>(&replaced));
+  click(kReplaceAllButton);
+  RemoveWindowSubclass(state().editor, record_replacements, 79);
+  EXPECT_EQ(status(), u"Replaced 1 occurrence.");
+  EXPECT_EQ(replaced.size(), 1u) << "a replacement that changes nothing is still made";
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), changed);
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), original);
+}
+
 TEST_F(FindWindowTest, RegularExpressionsErrorsAndMatchesNewline) {
   load(u"ab\rcd");
   command(kCommandReplace);
