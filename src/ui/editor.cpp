@@ -23,6 +23,7 @@
 #include "popup.h"
 #include "statusbar.h"
 #include "theme_hooks.h"
+#include "whole_text_steps.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -120,6 +121,26 @@ LRESULT handle_editor_message(MainWindowState* state, HWND window, UINT message,
     case WM_CONTEXTMENU:
       show_context_menu(*state, lparam);
       return 0;
+    case WM_KEYDOWN:
+      // The control's own Ctrl+Z and Ctrl+Y, for a Replace All it doesn't hold.
+      if ((wparam == 'Z' || wparam == 'Y') && GetKeyState(VK_CONTROL) < 0 &&
+          !DefSubclassProc(window, wparam == 'Z' ? EM_CANUNDO : EM_CANREDO, 0, 0) &&
+          take_whole_text_step(*state, wparam == 'Z')) {
+        return 0;
+      }
+      break;
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REDO: {
+      const bool undo = message != EM_REDO;
+      if (!DefSubclassProc(window, undo ? EM_CANUNDO : EM_CANREDO, 0, 0) && take_whole_text_step(*state, undo)) {
+        return TRUE;
+      }
+      break;
+    }
+    case EM_CANUNDO:
+    case EM_CANREDO:
+      return DefSubclassProc(window, message, wparam, lparam) || whole_text_step_waits(*state, message == EM_CANUNDO);
     case WM_DROPFILES:
       // Not every control turns a shell drop into EN_DROPFILES (Wine's leaves it unhandled).
       open_dropped_file(*state, reinterpret_cast<HDROP>(wparam));
@@ -270,6 +291,8 @@ void renew_editor(MainWindowState& state) {
 }  // namespace
 
 void replace_all_text(MainWindowState& state, std::u16string text) {
+  state.whole_text_undo.reset();
+  state.whole_text_redo.reset();
   if (editor_text_length(state.editor) > kRenewEditorAbove) renew_editor(state);
   state.loading = true;
   const bool has_null = std::u16string_view(text).find(u'\0') != std::u16string_view::npos;

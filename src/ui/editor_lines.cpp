@@ -168,8 +168,13 @@ void note_editor_text_change(MainWindowState& state) {
 }
 
 void track_loaded_text(MainWindowState& state, std::u16string_view text) {
-  state.lines.index.assign(text);
-  state.lines.stale = false;
+  EditorLineTracking& lines = state.lines;
+  lines.index.assign(text);
+  lines.stale = false;
+  // Loaded while an editor message runs (a drop on it, an undone Replace All): the load is
+  // that message's change, and anything after it in the same message can't be placed.
+  lines.changes_before = lines.changes;
+  lines.watching = false;
 }
 
 const LineBreakIndex& current_line_breaks(MainWindowState& state) {

@@ -54,14 +54,9 @@ void refresh_after_edit(MainWindowState& state) {
 void on_text_change(MainWindowState& state) {
   state.cached_text.reset();
   note_editor_text_change(state);
-  state.text_changed = true;
-  if (!state.loading && !state.modified) {
-    state.modified = true;
-    update_title(state);
-  }
-  if (!state.loading) note_recovery_change(state);
-  SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
-  if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
+  // A new edit ends the way back to a Replace All that was taken back.
+  if (!state.loading) state.whole_text_redo.reset();
+  note_document_changed(state);
 }
 
 void on_timer(MainWindowState& state, UINT_PTR timer) {
@@ -250,6 +245,17 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
 }
 
 }  // namespace
+
+void note_document_changed(MainWindowState& state) {
+  state.text_changed = true;
+  if (!state.loading && !state.modified) {
+    state.modified = true;
+    update_title(state);
+  }
+  if (!state.loading) note_recovery_change(state);
+  SetTimer(state.main_window, kTimerStatusRefresh, kStatusRefreshDelayMs, nullptr);
+  if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
+}
 
 void register_main_window_class(HINSTANCE instance) {
   const auto icon = [instance](int size) {

@@ -33,6 +33,10 @@ struct OpenPathRecord {
 
 void register_main_window_class(HINSTANCE instance);
 
+// What an edit does to the document beyond the text (modified, title, recovery, the status
+// refresh); for a change the control made, after the line tracking has followed it.
+void note_document_changed(MainWindowState& state);
+
 // The Exit command and the close box: the save question, then the exit sequence.
 void request_exit(MainWindowState& state);
 

@@ -17,6 +17,7 @@
 #include "search.h"
 #include "settings.h"
 #include "updates.h"
+#include "whole_text_steps.h"
 #include "win32_handles.h"
 
 namespace wrenfold::ui {
@@ -118,6 +119,12 @@ struct MainWindowState {
   // Characters of the last loaded text that the editor control didn't keep (U+0000 in a
   // control that drops them); the next save asks first.
   std::size_t load_lost_units = 0;
+
+  // The one Replace All step the editor control doesn't hold, and its redo.
+  std::optional<WholeTextStep> whole_text_undo;
+  std::optional<WholeTextStep> whole_text_redo;
+  // Replacements spanning more units than this go to a new control (tests lower it).
+  std::size_t replace_in_new_editor_above = kReplaceInNewEditorAbove;
 
   SearchMemory search;
 

@@ -6,6 +6,7 @@
 #include "editor.h"
 #include "editor_lines.h"
 #include "main_window_state.h"
+#include "whole_text_steps.h"
 
 namespace wrenfold::ui {
 
@@ -33,16 +34,23 @@ void RichEditSearchEditor::set_selection(std::size_t start, std::size_t end) {
 
 void RichEditSearchEditor::replace_selection(std::u16string_view text) {
   // Replace All hands over the whole text. Wine's control walks its lines for each line it
-  // deletes or inserts, so replacing a large text costs about the square of its lines; the
-  // lines before the first change and after the last are left where they are.
+  // deletes or inserts, so replacing a large text costs about the square of its lines: the
+  // lines before the first change and after the last stay where they are, and a change that
+  // still spans a large text goes to a new control.
   CHARRANGE range = {0, 0};
   SendMessageW(state_.editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
   const std::shared_ptr<const std::u16string> held = state_.cached_text;
   if (held && range.cpMin == 0 && static_cast<std::size_t>(range.cpMax) == held->size() &&
       editor_text_length(state_.editor) == held->size()) {
     const TextEdit edit = edit_of_changed_lines(*held, text);
-    // An unchanged text is still replaced: the user asked for it and expects an undo step.
-    if (edit.length != 0 || !edit.replacement.empty()) {
+    // An unchanged text is still replaced whole: the user asked for it and expects an undo step.
+    const bool unchanged = edit.length == 0 && edit.replacement.empty();
+    const std::size_t span = unchanged ? held->size() + text.size() : edit.length + edit.replacement.size();
+    if (span > state_.replace_in_new_editor_above) {
+      replace_whole_text_as_step(state_, text);
+      return;
+    }
+    if (!unchanged) {
       set_editor_selection(state_.editor, edit.start, edit.start + edit.length);
       replace_selection_as_step(state_.editor, edit.replacement);
       state_.cached_text.reset();

@@ -276,6 +276,73 @@ TEST_F(FindWindowTest, ReplaceAllGivesTheEditorOnlyTheChangedLines) {
   EXPECT_EQ(text(), original);
 }
 
+// Wine's control takes minutes to replace, and longer to undo, a change on every line of a
+// large text: Replace All loads the result into a new control, and the undo step it can't
+// hold is kept beside it.
+TEST_F(FindWindowTest, ReplaceAllOverALargeTextUndoesAndRedoesAsOneStep) {
+  // Small enough to stay quick, large enough that the control is replaced.
+  state().replace_in_new_editor_above = 1u << 14;
+  std::u16string original;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string number = std::to_string(i);
+    original += u"line " + std::u16string(number.begin(), number.end()) + u" is here" + (i % 25 == 0 ? u" the" : u"") + u"\r";
+  }
+  ASSERT_GT(original.size(), kRenewEditorAbove);
+  std::u16string replaced = original;
+  for (std::size_t at = replaced.find(u"the"); at != std::u16string::npos; at = replaced.find(u"the", at + 4)) {
+    replaced.replace(at, 3, u"that");
+  }
+  const auto undo_possible = [&] { return SendMessageW(state().editor, EM_CANUNDO, 0, 0) != 0; };
+  const auto redo_possible = [&] { return SendMessageW(state().editor, EM_CANREDO, 0, 0) != 0; };
+  const auto replace_all_the = [&] {
+    command(kCommandReplace);
+    set_item_text(kFindWhatBox, u"the");
+    set_item_text(kReplaceWithBox, u"that");
+    select(40, 40);
+    click(kReplaceAllButton);
+    EXPECT_EQ(status(), u"Replaced 160 occurrences.");
+  };
+
+  load(original);
+  SendMessageW(state().editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"x"));
+  const std::u16string typed = u"x" + original;
+  const HWND first_editor = state().editor;
+  replace_all_the();
+  EXPECT_NE(state().editor, first_editor);
+  EXPECT_EQ(text(), u"x" + replaced);
+  EXPECT_EQ(selection(), (Selection{40, 40}));
+  EXPECT_EQ(editor_line_count(state()), 4001u);
+  EXPECT_TRUE(undo_possible());
+  key(state().editor, 'Z', true);
+  EXPECT_EQ(text(), typed) << "Ctrl+Z takes the whole Replace All back";
+  EXPECT_FALSE(undo_possible()) << "the history before it is not kept";
+  EXPECT_TRUE(redo_possible());
+  key(state().editor, 'Y', true);
+  EXPECT_EQ(text(), u"x" + replaced) << "Ctrl+Y makes it again";
+  set_editor_selection(state().editor, 0, 0);
+  SendMessageW(state().editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"z"));
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), u"x" + replaced) << "the control undoes its own edits first";
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), typed);
+  EXPECT_EQ(editor_line_count(state()), 4001u);
+  SendMessageW(state().editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"y"));
+  EXPECT_FALSE(redo_possible()) << "a new edit ends the way back";
+  EXPECT_EQ(text(), u"y" + typed);
+
+  load(original);
+  state().modified = false;
+  replace_all_the();
+  EXPECT_TRUE(state().modified);
+  EXPECT_EQ(window_text(state().main_window).rfind(u"*", 0), 0u);
+  // A change the control keeps no undo for: the kept step would throw it away.
+  set_editor_selection(state().editor, 0, 1);
+  SendMessageW(state().editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"L"));
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(text(), u"L" + replaced.substr(1));
+  EXPECT_FALSE(undo_possible());
+}
+
 TEST_F(FindWindowTest, RegularExpressionsErrorsAndMatchesNewline) {
   load(u"ab\rcd");
   command(kCommandReplace);
