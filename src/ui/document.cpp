@@ -11,11 +11,11 @@
 #include "document_rules.h"
 #include "editor.h"
 #include "file_dialogs.h"
+#include "main_window.h"
 #include "main_window_state.h"
 #include "platform.h"
 #include "recovery.h"
 #include "utf.h"
-#include "statusbar.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -87,7 +87,7 @@ void load_document(MainWindowState& state, std::u16string text, std::optional<st
   state.decode_replacements = 0;
   discard_recovery_file(state);
   update_title(state);
-  refresh_status_bar(state);
+  refresh_after_edit_now(state);
   if (state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
 }
 

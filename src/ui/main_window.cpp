@@ -257,6 +257,11 @@ void note_document_changed(MainWindowState& state) {
   if (state.settings.read().line_numbers && state.gutter != nullptr) InvalidateRect(state.gutter, nullptr, FALSE);
 }
 
+void refresh_after_edit_now(MainWindowState& state) {
+  KillTimer(state.main_window, kTimerStatusRefresh);
+  refresh_after_edit(state);
+}
+
 void register_main_window_class(HINSTANCE instance) {
   const auto icon = [instance](int size) {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));

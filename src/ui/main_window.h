@@ -37,6 +37,10 @@ void register_main_window_class(HINSTANCE instance);
 // refresh); for a change the control made, after the line tracking has followed it.
 void note_document_changed(MainWindowState& state);
 
+// The refresh an edit schedules, done at once: a load shows its status and gutter straight
+// away and leaves no timer to repeat the work.
+void refresh_after_edit_now(MainWindowState& state);
+
 // The Exit command and the close box: the save question, then the exit sequence.
 void request_exit(MainWindowState& state);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "document.h"
 #include "editor.h"
 #include "find_options.h"
 #include "find_window.h"
@@ -811,6 +812,21 @@ TEST_F(ShellTest, GutterWidensAtOneHundredLines) {
   pump(state, 150);
   GetClientRect(state.gutter, &wide_rect);
   EXPECT_EQ(wide_rect.right, narrow_rect.right) << "and narrows again";
+}
+
+TEST_F(ShellTest, AnOpenedDocumentHasItsGutterAtOnceAndNoRefreshLeft) {
+  MainWindowState& state = start();
+  dispatch_command(state, kCommandLineNumbers);
+  pump(state, 100);
+  RECT narrow_rect;
+  GetClientRect(state.gutter, &narrow_rect);
+  std::u16string lines;
+  for (int i = 0; i < 150; ++i) lines += u"line\r";
+  load_document(state, lines, std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  RECT wide_rect;
+  GetClientRect(state.gutter, &wide_rect);
+  EXPECT_EQ(wide_rect.right, narrow_rect.right + static_cast<LONG>(state.digit_width));
+  EXPECT_FALSE(KillTimer(state.main_window, kTimerStatusRefresh)) << "the timer would only repeat the refresh";
 }
 
 // The gutter asks the control where a few lines start, not every line, and still puts each
