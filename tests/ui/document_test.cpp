@@ -621,6 +621,7 @@ TEST_F(DocumentTest, ADropOnTheEditorOverALargeTextOpensTheFile) {
   EXPECT_NE(state().editor, old_editor);
   EXPECT_EQ(text(), u"second");
   EXPECT_EQ(title(), u"b.txt - Wrenfold");
+  EXPECT_TRUE(IsWindow(old_editor)) << "it outlives its own message";
   pump(state(), 50);
   EXPECT_FALSE(IsWindow(old_editor));
   type(u"x");
