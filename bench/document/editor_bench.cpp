@@ -1,8 +1,8 @@
 // Large documents in the program next to a bare rich edit control doing the same, under Wine:
 // open to idle, a typed character, Page Down, Ctrl+End, Select All, a click and a wheel step
 // (each with the refresh that follows), Find Next after an edit, Replace All, Save and the
-// private memory, for texts of 1 KiB to 50 MiB. Wine's control slows down for good once a process has held a large text, so every
-// measurement runs in a fresh process: the bench starts itself once per size and subject
+// private memory, for texts of 1 KiB to 50 MiB. Wine's control slows down for good once a
+// process has held a large text, so every measurement runs in a fresh process: the bench starts itself once per size and subject
 // ("program", "bare" with EM_SETTEXTEX, "stream" with EM_STREAMIN) and gathers their lines.
 //
 //   editor_bench.exe            every size

@@ -99,6 +99,11 @@ void zoom_by_wheel(MainWindowState& state, int delta) {
 
 LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR);
 
+// Undo (redo) that the control can't do itself falls to a kept whole-text step, if any.
+bool take_step_the_control_lacks(MainWindowState& state, HWND window, bool undo) {
+  return !DefSubclassProc(window, undo ? EM_CANUNDO : EM_CANREDO, 0, 0) && take_whole_text_step(state, undo);
+}
+
 LRESULT handle_editor_message(MainWindowState* state, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_SIZE: {
@@ -124,20 +129,15 @@ LRESULT handle_editor_message(MainWindowState* state, HWND window, UINT message,
     case WM_KEYDOWN:
       // The control's own Ctrl+Z and Ctrl+Y, for a Replace All it doesn't hold.
       if ((wparam == 'Z' || wparam == 'Y') && GetKeyState(VK_CONTROL) < 0 &&
-          !DefSubclassProc(window, wparam == 'Z' ? EM_CANUNDO : EM_CANREDO, 0, 0) &&
-          take_whole_text_step(*state, wparam == 'Z')) {
+          take_step_the_control_lacks(*state, window, wparam == 'Z')) {
         return 0;
       }
       break;
     case WM_UNDO:
     case EM_UNDO:
-    case EM_REDO: {
-      const bool undo = message != EM_REDO;
-      if (!DefSubclassProc(window, undo ? EM_CANUNDO : EM_CANREDO, 0, 0) && take_whole_text_step(*state, undo)) {
-        return TRUE;
-      }
+    case EM_REDO:
+      if (take_step_the_control_lacks(*state, window, message != EM_REDO)) return TRUE;
       break;
-    }
     case EM_CANUNDO:
     case EM_CANREDO:
       return DefSubclassProc(window, message, wparam, lparam) || whole_text_step_waits(*state, message == EM_CANUNDO);

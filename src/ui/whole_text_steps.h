@@ -26,8 +26,8 @@ struct WholeTextStep {
 // replacement takes seconds.
 inline constexpr std::size_t kReplaceInNewEditorAbove = 1u << 18;
 
-// Replaces the editor's whole text (`before`, as the control holds it) with `after` as one
-// step of the document's history, keeping the selection's start.
+// Replaces the editor's whole text with `after` as one step of the document's history,
+// keeping the caret where the selection started.
 void replace_whole_text_as_step(MainWindowState& state, std::u16string_view after);
 
 // For the editor's subclass, which alone can ask the control itself: whether a kept step
