@@ -29,6 +29,7 @@ namespace wrenfold::ui {
 namespace {
 
 constexpr UINT_PTR kEditorSubclassId = 1;
+constexpr WPARAM kUndoLimit = 1000;
 constexpr DWORD kEditorStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                                ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_WANTRETURN;
 constexpr LPARAM kNoAutoFontOrKeyboard = IMF_AUTOKEYBOARD | IMF_AUTOFONT | IMF_DUALFONT;
@@ -190,7 +191,7 @@ HWND create_editor(MainWindowState& state) {
   state.editor = editor;
   SendMessageW(editor, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLECODEPAGE | TM_MULTILEVELUNDO, 0);
   SendMessageW(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-  SendMessageW(editor, EM_SETUNDOLIMIT, 1000, 0);
+  SendMessageW(editor, EM_SETUNDOLIMIT, kUndoLimit, 0);
   SendMessageW(editor, EM_SETOPTIONS, ECOOP_OR, ECO_NOHIDESEL);
   const LRESULT language = SendMessageW(editor, EM_GETLANGOPTIONS, 0, 0);
   SendMessageW(editor, EM_SETLANGOPTIONS, 0, language & ~kNoAutoFontOrKeyboard);
@@ -240,6 +241,23 @@ std::u16string text_held_by(HWND editor) {
                                       reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, static_cast<LRESULT>(length))));
   return text;
+}
+
+// Wine's control lays the whole text out again when its vertical scroll bar appears, and
+// after a large load that second layout grows with the square of the text in its heap
+// (20 MiB: over ten minutes, against 3.5 s for the load itself). A text too long for the
+// window gets the bar before the load, which then lays it out once, at its final width.
+void show_vertical_bar_for(MainWindowState& state, std::u16string_view text) {
+  if (text.size() <= kRenewEditorAbove) return;
+  if (GetWindowLongPtrW(state.editor, GWL_STYLE) & WS_VSCROLL) return;
+  // Every line is at least one row of at least the font's em height.
+  const AppSettings settings = state.settings.read();
+  const double em_pixels = usable_font_points(settings.font_size_points) * state.zoom * window_dpi(state.main_window) / 72.0;
+  const auto rows = static_cast<double>(std::count(text.begin(), text.end(), u'\r') + 1);
+  RECT client = {};
+  GetClientRect(state.editor, &client);
+  if (rows * std::max(em_pixels, 1.0) <= client.bottom) return;
+  ShowScrollBar(state.editor, SB_VERT, TRUE);
 }
 
 }  // namespace
@@ -301,6 +319,10 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
   state.whole_text_redo.reset();
   if (editor_text_length(state.editor) > kRenewEditorAbove) renew_editor(state);
   state.loading = true;
+  show_vertical_bar_for(state, text);
+  // The load is never undoable, but the control records a step for every line it inserts and
+  // then frees them all: half the time of a 10 MiB load.
+  SendMessageW(state.editor, EM_SETUNDOLIMIT, 0, 0);
   const bool has_null = std::u16string_view(text).find(u'\0') != std::u16string_view::npos;
   if (has_null) {
     // A set text ends at the first U+0000; a streamed one keeps them. Only then: under Wine a
@@ -313,6 +335,7 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
     SendMessageW(state.editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options),
                  reinterpret_cast<LPARAM>(text.c_str()));
   }
+  SendMessageW(state.editor, EM_SETUNDOLIMIT, kUndoLimit, 0);
   SendMessageW(state.editor, EM_EMPTYUNDOBUFFER, 0, 0);
   if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
   state.loading = false;

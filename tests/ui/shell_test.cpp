@@ -828,6 +828,56 @@ TEST_F(ShellTest, AnOpenedDocumentHasItsGutterAtOnceAndNoRefreshLeft) {
   EXPECT_FALSE(KillTimer(state.main_window, kTimerStatusRefresh)) << "the timer would only repeat the refresh";
 }
 
+// A large load is laid out once: a text too long for the window gets its vertical scroll bar
+// before the load, so the control never has to lay the whole text out again for a narrower
+// window. Loads leave no undo step, and the control's own undo still works after one.
+struct LoadSizes {
+  bool loading = false;
+  int resized_while_loading = 0;
+};
+
+LRESULT CALLBACK count_resizes_in_load(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR data) {
+  auto& sizes = *reinterpret_cast<LoadSizes*>(data);
+  if (message == WM_SIZE && sizes.loading) ++sizes.resized_while_loading;
+  if (message != EM_SETTEXTEX) return DefSubclassProc(window, message, wparam, lparam);
+  sizes.loading = true;
+  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  sizes.loading = false;
+  return result;
+}
+
+TEST_F(ShellTest, ALargeLoadIsLaidOutOnceAndLeavesTheControlItsUndo) {
+  MainWindowState& state = start();
+  pump(state, 50);
+  const auto bar_shown = [&state](LONG bar) { return (GetWindowLongPtrW(state.editor, GWL_STYLE) & bar) != 0; };
+  ASSERT_FALSE(bar_shown(WS_VSCROLL));
+  LoadSizes sizes;
+  SetWindowSubclass(state.editor, count_resizes_in_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
+  std::u16string large;
+  while (large.size() <= kRenewEditorAbove) large += u"a line of a large document, sixty characters long or so.\r";
+  load(state, large);
+  RemoveWindowSubclass(state.editor, count_resizes_in_load, 80);
+  EXPECT_EQ(sizes.resized_while_loading, 0) << "each resize lays the whole text out again";
+  EXPECT_TRUE(bar_shown(WS_VSCROLL));
+  SCROLLINFO bar = {sizeof(bar), SIF_RANGE | SIF_PAGE};
+  GetScrollInfo(state.editor, SB_VERT, &bar);
+  EXPECT_GT(bar.nMax, static_cast<int>(bar.nPage)) << "the control itself took the bar over";
+
+  EXPECT_FALSE(SendMessageW(state.editor, EM_CANUNDO, 0, 0));
+  SendMessageW(state.editor, WM_CHAR, u'x', 1);
+  ASSERT_TRUE(SendMessageW(state.editor, EM_CANUNDO, 0, 0));
+  SendMessageW(state.editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(editor_text_range(state.editor, 0, 6), std::u16string(u"a line"));
+
+  // One long line needs no vertical bar: none is put up for it.
+  std::u16string one_line;
+  while (one_line.size() <= kRenewEditorAbove) one_line += u"word ";
+  load(state, one_line);
+  pump(state, 50);
+  EXPECT_FALSE(bar_shown(WS_VSCROLL));
+}
+
 // The gutter asks the control where a few lines start, not every line, and still puts each
 // number where the control shows its line: a row of a fallback font or a wrapped line too.
 LRESULT CALLBACK count_positions_asked(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
