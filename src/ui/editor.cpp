@@ -243,21 +243,64 @@ std::u16string text_held_by(HWND editor) {
   return text;
 }
 
-// Wine's control lays the whole text out again when its vertical scroll bar appears, and
-// after a large load that second layout grows with the square of the text in its heap
-// (20 MiB: over ten minutes, against 3.5 s for the load itself). A text too long for the
-// window gets the bar before the load, which then lays it out once, at its final width.
-void show_vertical_bar_for(MainWindowState& state, std::u16string_view text) {
+struct LineSpan {
+  std::size_t count = 1;
+  std::u16string_view longest;
+};
+
+LineSpan measure_lines(std::u16string_view text) {
+  LineSpan lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find(u'\r', start);
+    const std::u16string_view line = text.substr(start, end == std::u16string_view::npos ? end : end - start);
+    if (line.size() > lines.longest.size()) lines.longest = line;
+    if (end == std::u16string_view::npos) return lines;
+    ++lines.count;
+    start = end + 1;
+  }
+}
+
+// The width of the start of `line` in the editor's font: the line is at least as wide.
+LONG width_of_line_start(const AppSettings& settings, int em_pixels, std::u16string_view line) {
+  const std::u16string_view start = line.substr(0, 4096);
+  UniqueFont font(make_editor_font(settings, em_pixels));
+  WindowDc screen(nullptr);
+  SelectedObject selected(screen.get(), font.get());
+  SIZE size = {0, 0};
+  GetTextExtentPoint32W(screen.get(), reinterpret_cast<const wchar_t*>(start.data()), static_cast<int>(start.size()), &size);
+  return size.cx;
+}
+
+// Wine's control lays the whole text out again whenever a scroll bar comes, and after a large
+// load that second layout grows with the square of the text in its heap (20 MiB: over ten
+// minutes, against 3.5 s for the load itself). A text that surely overflows the window gets
+// its bars before the load, which then lays it out once, at its final size. A text that might
+// fit gets none, so that the control never holds a bar it did not ask for.
+void show_scroll_bars_for(MainWindowState& state, std::u16string_view text) {
   if (text.size() <= kRenewEditorAbove) return;
-  if (GetWindowLongPtrW(state.editor, GWL_STYLE) & WS_VSCROLL) return;
-  // Every line is at least one row of at least the font's em height.
   const AppSettings settings = state.settings.read();
-  const double em_pixels = usable_font_points(settings.font_size_points) * state.zoom * window_dpi(state.main_window) / 72.0;
-  const auto rows = static_cast<double>(std::count(text.begin(), text.end(), u'\r') + 1);
-  RECT client = {};
-  GetClientRect(state.editor, &client);
-  if (rows * std::max(em_pixels, 1.0) <= client.bottom) return;
-  ShowScrollBar(state.editor, SB_VERT, TRUE);
+  const int em_pixels = std::max(1, static_cast<int>(std::lround(usable_font_points(settings.font_size_points) *
+                                                                 state.zoom * window_dpi(state.main_window) / 72.0)));
+  const LineSpan lines = measure_lines(text);
+  const auto shown = [&state](LONG bar) { return (GetWindowLongPtrW(state.editor, GWL_STYLE) & bar) != 0; };
+  const auto client = [&state] {
+    RECT rect = {};
+    GetClientRect(state.editor, &rect);
+    return rect;
+  };
+  // Every line is at least one row of at least the font's em height.
+  const auto show_vertical_if_needed = [&] {
+    if (!shown(WS_VSCROLL) && static_cast<double>(lines.count) * em_pixels > client().bottom) {
+      ShowScrollBar(state.editor, SB_VERT, TRUE);
+    }
+  };
+  show_vertical_if_needed();
+  if (!settings.word_wrap && !shown(WS_HSCROLL) &&
+      width_of_line_start(settings, em_pixels, lines.longest) > client().right + em_pixels) {
+    ShowScrollBar(state.editor, SB_HORZ, TRUE);
+    // The lower window may now need the vertical bar too.
+    show_vertical_if_needed();
+  }
 }
 
 }  // namespace
@@ -319,7 +362,7 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
   state.whole_text_redo.reset();
   if (editor_text_length(state.editor) > kRenewEditorAbove) renew_editor(state);
   state.loading = true;
-  show_vertical_bar_for(state, text);
+  show_scroll_bars_for(state, text);
   // The load is never undoable, but the control records a step for every line it inserts and
   // then frees them all: half the time of a 10 MiB load.
   SendMessageW(state.editor, EM_SETUNDOLIMIT, 0, 0);

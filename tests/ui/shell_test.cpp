@@ -860,7 +860,9 @@ TEST_F(ShellTest, ALargeLoadIsLaidOutOnceAndLeavesTheControlItsUndo) {
   RemoveWindowSubclass(state.editor, count_resizes_in_load, 80);
   EXPECT_EQ(sizes.resized_while_loading, 0) << "each resize lays the whole text out again";
   EXPECT_TRUE(bar_shown(WS_VSCROLL));
-  SCROLLINFO bar = {sizeof(bar), SIF_RANGE | SIF_PAGE};
+  SCROLLINFO bar = {};
+  bar.cbSize = sizeof(bar);
+  bar.fMask = SIF_RANGE | SIF_PAGE;
   GetScrollInfo(state.editor, SB_VERT, &bar);
   EXPECT_GT(bar.nMax, static_cast<int>(bar.nPage)) << "the control itself took the bar over";
 
@@ -876,6 +878,24 @@ TEST_F(ShellTest, ALargeLoadIsLaidOutOnceAndLeavesTheControlItsUndo) {
   load(state, one_line);
   pump(state, 50);
   EXPECT_FALSE(bar_shown(WS_VSCROLL));
+
+  // Unwrapped lines wider than the window: both bars, and still no second layout.
+  ASSERT_FALSE(state.settings.read().word_wrap);
+  load(state, u"");
+  ASSERT_FALSE(bar_shown(WS_HSCROLL));
+  std::u16string wide_line;
+  while (wide_line.size() < 400) wide_line += u"word ";
+  std::u16string wide;
+  while (wide.size() <= kRenewEditorAbove) wide += wide_line + u"\r";
+  sizes = {};
+  SetWindowSubclass(state.editor, count_resizes_in_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
+  load(state, wide);
+  RemoveWindowSubclass(state.editor, count_resizes_in_load, 80);
+  EXPECT_EQ(sizes.resized_while_loading, 0);
+  EXPECT_TRUE(bar_shown(WS_HSCROLL));
+  EXPECT_TRUE(bar_shown(WS_VSCROLL));
+  GetScrollInfo(state.editor, SB_HORZ, &bar);
+  EXPECT_GT(bar.nMax, static_cast<int>(bar.nPage));
 }
 
 // The gutter asks the control where a few lines start, not every line, and still puts each
