@@ -272,10 +272,11 @@ LONG width_of_line_start(const AppSettings& settings, int em_pixels, std::u16str
 }
 
 // Wine's control lays the whole text out again whenever a scroll bar comes, and after a large
-// load that second layout grows with the square of the text in its heap (20 MiB: over ten
-// minutes, against 3.5 s for the load itself). A text that surely overflows the window gets
-// its bars before the load, which then lays it out once, at its final size. A text that might
-// fit gets none, so that the control never holds a bar it did not ask for.
+// load that second layout grows with the square of the text in its heap (a 20 MiB load had not
+// finished after several minutes; 3.5 s with the bar shown first). A text that surely
+// overflows the window gets its bars before the load, which then lays it out once, at its
+// final size. A text that might fit gets none, so that the control never holds a bar it did
+// not ask for.
 void show_scroll_bars_for(MainWindowState& state, std::u16string_view text) {
   if (text.size() <= kRenewEditorAbove) return;
   const AppSettings settings = state.settings.read();
