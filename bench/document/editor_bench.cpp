@@ -417,7 +417,6 @@ enum class BareLoad { set_text, stream, laid_out_once };
 
 void run_bare(std::size_t bytes, BareLoad how, std::map<std::string, double>& out) {
   std::error_code ignored;
-  const bool stream = how == BareLoad::stream;
   HWND editor = create_bare_editor();
   pump_busy(nullptr);
   const std::u16string text = make_text(bytes);
@@ -429,7 +428,7 @@ void run_bare(std::size_t bytes, BareLoad how, std::map<std::string, double>& ou
     SETTEXTEX options = {ST_DEFAULT, 1200};
     SendMessageW(editor, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&options), reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(editor, EM_SETUNDOLIMIT, 1000, 0);
-  } else if (stream) {
+  } else if (how == BareLoad::stream) {
     StreamSource source{reinterpret_cast<const char*>(text.data()), text.size() * 2};
     EDITSTREAM edit_stream = {reinterpret_cast<DWORD_PTR>(&source), 0, stream_in};
     SendMessageW(editor, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&edit_stream));

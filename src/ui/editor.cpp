@@ -181,6 +181,21 @@ HFONT make_editor_font(const AppSettings& settings, int height) {
   return CreateFontIndirectW(&font);
 }
 
+// The editor font's em height in pixels at `zoom` and `dpi`.
+int zoomed_font_height(const AppSettings& settings, double zoom, unsigned dpi) {
+  return static_cast<int>(std::lround(usable_font_points(settings.font_size_points) * zoom * dpi / 72.0));
+}
+
+// The width of `text` on the screen in the editor's font, `height` pixels high.
+LONG width_in_editor_font(const AppSettings& settings, int height, std::u16string_view text) {
+  UniqueFont font(make_editor_font(settings, height));
+  WindowDc screen(nullptr);
+  SelectedObject selected(screen.get(), font.get());
+  SIZE size = {0, 0};
+  GetTextExtentPoint32W(screen.get(), reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(text.size()), &size);
+  return size.cx;
+}
+
 }  // namespace
 
 HWND create_editor(MainWindowState& state) {
@@ -260,17 +275,6 @@ LineSpan measure_lines(std::u16string_view text) {
   }
 }
 
-// The width of the start of `line` in the editor's font: the line is at least as wide.
-LONG width_of_line_start(const AppSettings& settings, int em_pixels, std::u16string_view line) {
-  const std::u16string_view start = line.substr(0, 4096);
-  UniqueFont font(make_editor_font(settings, em_pixels));
-  WindowDc screen(nullptr);
-  SelectedObject selected(screen.get(), font.get());
-  SIZE size = {0, 0};
-  GetTextExtentPoint32W(screen.get(), reinterpret_cast<const wchar_t*>(start.data()), static_cast<int>(start.size()), &size);
-  return size.cx;
-}
-
 // Wine's control lays the whole text out again whenever a scroll bar comes, and after a large
 // load that second layout grows with the square of the text in its heap (a 20 MiB load had not
 // finished after several minutes; 3.5 s with the bar shown first). A text that surely
@@ -280,8 +284,7 @@ LONG width_of_line_start(const AppSettings& settings, int em_pixels, std::u16str
 void show_scroll_bars_for(MainWindowState& state, std::u16string_view text) {
   if (text.size() <= kRenewEditorAbove) return;
   const AppSettings settings = state.settings.read();
-  const int em_pixels = std::max(1, static_cast<int>(std::lround(usable_font_points(settings.font_size_points) *
-                                                                 state.zoom * window_dpi(state.main_window) / 72.0)));
+  const int em_pixels = std::max(1, zoomed_font_height(settings, state.zoom, window_dpi(state.main_window)));
   const LineSpan lines = measure_lines(text);
   const auto shown = [&state](LONG bar) { return (GetWindowLongPtrW(state.editor, GWL_STYLE) & bar) != 0; };
   const auto client = [&state] {
@@ -296,8 +299,9 @@ void show_scroll_bars_for(MainWindowState& state, std::u16string_view text) {
     }
   };
   show_vertical_if_needed();
+  // The start of the longest line is no wider than the whole line.
   if (!settings.word_wrap && !shown(WS_HSCROLL) &&
-      width_of_line_start(settings, em_pixels, lines.longest) > client().right + em_pixels) {
+      width_in_editor_font(settings, em_pixels, lines.longest.substr(0, 4096)) > client().right + em_pixels) {
     ShowScrollBar(state.editor, SB_HORZ, TRUE);
     // The lower window may now need the vertical bar too.
     show_vertical_if_needed();
@@ -455,20 +459,12 @@ void zoom_step(MainWindowState& state) {
 
   // Eight widths of "x" at the zoomed size, in points at zoom 1.
   {
-    const int height = static_cast<int>(std::lround(state.zoom * usable_font_points(settings.font_size_points) * system_dpi / 72.0));
-    UniqueFont font(make_editor_font(settings, height));
-    WindowDc screen(nullptr);
-    SelectedObject selected(screen.get(), font.get());
-    SIZE size = {0, 0};
-    const std::wstring hundred_x(100, L'x');
-    GetTextExtentPoint32W(screen.get(), hundred_x.c_str(), 100, &size);
-    state.default_tab_stop = static_cast<float>((size.cx / 100.0 * 8 - 0.1) / state.zoom * 72.0 / system_dpi);
+    const LONG width = width_in_editor_font(settings, zoomed_font_height(settings, state.zoom, system_dpi), std::u16string(100, u'x'));
+    state.default_tab_stop = static_cast<float>((width / 100.0 * 8 - 0.1) / state.zoom * 72.0 / system_dpi);
     if (state.text_document) state.text_document->SetDefaultTabStop(state.default_tab_stop);
   }
 
-  const int gutter_height =
-      static_cast<int>(std::lround(usable_font_points(settings.font_size_points) * state.zoom * window_dpi_value / 72.0));
-  state.gutter_font.reset(make_editor_font(settings, gutter_height));
+  state.gutter_font.reset(make_editor_font(settings, zoomed_font_height(settings, state.zoom, window_dpi_value)));
   {
     WindowDc dc(state.main_window);
     SelectedObject selected(dc.get(), state.gutter_font.get());
