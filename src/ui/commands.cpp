@@ -67,6 +67,7 @@ void run_line_edit(MainWindowState& state, LineEdit edit) {
 
 void change_zoom(MainWindowState& state, double zoom) {
   state.zoom = zoom;
+  if (state.applied_zoom_numerator != editor_zoom_numerator(state) && relayout_in_new_editor(state)) return;
   zoom_step(state);
 }
 
@@ -77,12 +78,17 @@ void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
   apply_view_settings(state);
 }
 
-void set_editor_character_format(MainWindowState& state, const AppSettings& settings, const ThemeColors& palette) {
+EditorTextFormat wanted_text_format(const AppSettings& settings, const ThemeColors& palette) {
   const std::size_t length = std::min<std::size_t>(settings.font_family.size(), LF_FACESIZE - 1);
-  const EditorTextFormat wanted{settings.font_family.substr(0, length),
-                                std::lround(usable_font_points(settings.font_size_points) * 20.0),
-                                settings.font_bold, settings.font_italic, palette.text, palette.background};
+  return EditorTextFormat{settings.font_family.substr(0, length),
+                          std::lround(usable_font_points(settings.font_size_points) * 20.0),
+                          settings.font_bold, settings.font_italic, palette.text, palette.background};
+}
+
+void set_editor_character_format(MainWindowState& state, const AppSettings& settings, const ThemeColors& palette) {
+  const EditorTextFormat wanted = wanted_text_format(settings, palette);
   if (state.applied_text_format == wanted) return;
+  const std::size_t length = wanted.face.size();
   CHARFORMAT2W format = {};
   format.dwMask = CFM_SIZE | CFM_FACE | CFM_CHARSET | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT;
   format.yHeight = wanted.height_twips;
@@ -156,6 +162,11 @@ void update_edit_menu(MainWindowState& state) {
 void apply_view_settings(MainWindowState& state) {
   const AppSettings settings = state.settings.read();
   const ThemeColors palette = resolve_palette(settings.theme);
+  const bool lays_text_out_again = state.applied_text_format != wanted_text_format(settings, palette) ||
+                                   state.applied_word_wrap != settings.word_wrap ||
+                                   state.applied_zoom_numerator != editor_zoom_numerator(state) ||
+                                   editor_size_changes(state);
+  if (lays_text_out_again && relayout_in_new_editor(state)) return;
 
   // Formatting the text is the program's own doing, not an edit of the document.
   const bool was_loading = state.loading;

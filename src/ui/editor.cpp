@@ -275,17 +275,20 @@ LineSpan measure_lines(std::u16string_view text) {
   }
 }
 
-// Wine's control lays the whole text out again whenever a scroll bar comes, and after a large
+// Wine's control lays the whole text out again whenever its size changes, and after a large
 // load that second layout grows with the square of the text in its heap (a 20 MiB load had not
-// finished after several minutes; 3.5 s with the bar shown first). A text that surely
-// overflows the window gets its bars before the load, which then lays it out once, at its
-// final size. A text that might fit gets none, so that the control never holds a bar it did
-// not ask for.
-void show_scroll_bars_for(MainWindowState& state, std::u16string_view text) {
+// finished after several minutes; 3.5 s with the bar shown first). So the window is laid out
+// for a large text before it loads, which then lays it out once, at its final size: the
+// gutter for its line count, and the scroll bars only if the text surely overflows the window,
+// so that the control never holds a bar it did not ask for.
+void lay_out_for_load(MainWindowState& state, std::u16string_view text) {
   if (text.size() <= kRenewEditorAbove) return;
   const AppSettings settings = state.settings.read();
   const int em_pixels = std::max(1, zoomed_font_height(settings, state.zoom, window_dpi(state.main_window)));
   const LineSpan lines = measure_lines(text);
+  // The gutter's width follows the line count. Laid out for the coming text now, the editor
+  // keeps its width through the load instead of narrowing after it, a second whole layout.
+  if (settings.line_numbers) layout_main_window_for_lines(state, lines.count);
   const auto shown = [&state](LONG bar) { return (GetWindowLongPtrW(state.editor, GWL_STYLE) & bar) != 0; };
   const auto client = [&state] {
     RECT rect = {};
@@ -367,7 +370,7 @@ void replace_all_text(MainWindowState& state, std::u16string text) {
   state.whole_text_redo.reset();
   if (editor_text_length(state.editor) > kRenewEditorAbove) renew_editor(state);
   state.loading = true;
-  show_scroll_bars_for(state, text);
+  lay_out_for_load(state, text);
   // The load is never undoable, but the control records a step for every line it inserts and
   // then frees them all: half the time of a 10 MiB load.
   SendMessageW(state.editor, EM_SETUNDOLIMIT, 0, 0);
@@ -442,13 +445,40 @@ std::optional<std::u16string> editor_text_range(HWND editor, std::size_t start, 
   return text;
 }
 
+long long editor_zoom_numerator(MainWindowState& state) {
+  const unsigned system_dpi = std::max<UINT>(GetDpiForSystem(), 96);
+  return static_cast<long long>(
+      std::clamp<double>(std::round(1000.0 * state.zoom * window_dpi(state.main_window) / system_dpi), INT_MIN, INT_MAX));
+}
+
+bool relayout_in_new_editor(MainWindowState& state) {
+  if (editor_text_length(state.editor) <= kRenewEditorAbove) return false;
+  if (SendMessageW(state.editor, EM_CANUNDO, 0, 0) != 0 || SendMessageW(state.editor, EM_CANREDO, 0, 0) != 0) {
+    return false;
+  }
+  const EditorSelectionRange selection = editor_selection(state.editor);
+  const LRESULT top_row = SendMessageW(state.editor, EM_GETFIRSTVISIBLELINE, 0, 0);
+  const LRESULT top = SendMessageW(state.editor, EM_LINEINDEX, static_cast<WPARAM>(std::max<LRESULT>(top_row, 0)), 0);
+  // The load forgets what the control dropped from the file; the next save still has to ask.
+  const std::size_t lost_units = state.load_lost_units;
+  std::u16string text = *editor_text(state);
+  replace_all_text(state, std::move(text));
+  state.load_lost_units = lost_units;
+  set_editor_selection(state.editor, selection.start, selection.end);
+  if (top > 0) {
+    const LRESULT row = SendMessageW(state.editor, EM_EXLINEFROMCHAR, 0, top);
+    const LRESULT shown = SendMessageW(state.editor, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageW(state.editor, EM_LINESCROLL, 0, row - shown);
+  }
+  return true;
+}
+
 void zoom_step(MainWindowState& state) {
   const AppSettings settings = state.settings.read();
   const unsigned window_dpi_value = window_dpi(state.main_window);
   const unsigned system_dpi = std::max<UINT>(GetDpiForSystem(), 96);
 
-  const auto numerator = static_cast<long long>(
-      std::clamp<double>(std::round(1000.0 * state.zoom * window_dpi_value / system_dpi), INT_MIN, INT_MAX));
+  const long long numerator = editor_zoom_numerator(state);
   // The control lays out the whole text again even for the zoom it has.
   if (state.applied_zoom_numerator != numerator) {
     state.loading = true;

@@ -63,4 +63,15 @@ std::uint64_t editor_line_count(MainWindowState& state);
 // Applies the zoom factor, the default tab stop and the gutter font, then lays out.
 void zoom_step(MainWindowState& state);
 
+// What EM_SETZOOM is given for the state's zoom at the window's DPI, over 1000.
+long long editor_zoom_numerator(MainWindowState& state);
+
+// Under Wine, laying a large text out again in place (another wrap, zoom, font, colour or
+// width) can leave the process heap so fragmented that every later layout walks tens of
+// thousands of free blocks per allocation: minutes for a few MiB. A new control loaded at the
+// new settings lays the text out once, in the heap the old control freed whole. That loses the
+// control's undo history, so it is done only when there is none: then the text is reloaded,
+// with its selection and first shown line, and the answer is true. Otherwise nothing is done.
+bool relayout_in_new_editor(MainWindowState& state);
+
 }  // namespace wrenfold::ui

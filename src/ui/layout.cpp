@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "editor.h"
 #include "main_window_state.h"
@@ -57,8 +58,9 @@ void set_editor_margins(HWND editor) {
   InvalidateRect(editor, nullptr, TRUE);
 }
 
-void layout_main_window(MainWindowState& state) {
-  if (state.main_window == nullptr) return;
+namespace {
+
+ChildRects planned_layout(MainWindowState& state, std::optional<std::uint64_t> line_count) {
   RECT client;
   GetClientRect(state.main_window, &client);
   LayoutInput input;
@@ -70,10 +72,27 @@ void layout_main_window(MainWindowState& state) {
     input.status_bar = settings->status_bar;
     input.line_numbers = settings->line_numbers;
   }
-  input.line_count = input.line_numbers ? editor_line_count(state) : 1;
+  input.line_count = !input.line_numbers ? 1 : line_count ? *line_count : editor_line_count(state);
   input.digit_width = state.digit_width;
   if (input.line_numbers) state.last_line_count = static_cast<unsigned>(input.line_count);
-  const ChildRects rects = compute_layout(input);
+  return compute_layout(input);
+}
+
+}  // namespace
+
+bool editor_size_changes(MainWindowState& state) {
+  if (state.main_window == nullptr || state.editor == nullptr) return false;
+  const RECT planned = planned_layout(state, std::nullopt).editor;
+  RECT frame;
+  GetWindowRect(state.editor, &frame);
+  return frame.right - frame.left != planned.right - planned.left || frame.bottom - frame.top != planned.bottom - planned.top;
+}
+
+void layout_main_window(MainWindowState& state) { layout_main_window_for_lines(state, std::nullopt); }
+
+void layout_main_window_for_lines(MainWindowState& state, std::optional<std::uint64_t> line_count) {
+  if (state.main_window == nullptr) return;
+  const ChildRects rects = planned_layout(state, line_count);
   const auto place = [](HWND window, const RECT& r) {
     if (window != nullptr) MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace wrenfold::ui {
 
@@ -39,6 +40,12 @@ RECT editor_text_rect(int width, int height, unsigned dpi);
 
 // DPI of a window, 96 when the system does not say.
 unsigned window_dpi(HWND window);
+
+// Lays out the main window with a gutter for `line_count` lines (by default the editor's).
+void layout_main_window_for_lines(MainWindowState& state, std::optional<std::uint64_t> line_count);
+
+// Whether laying out the main window now would give the editor another size.
+bool editor_size_changes(MainWindowState& state);
 
 // Sets the editor's text margins from its current size.
 void set_editor_margins(HWND editor);

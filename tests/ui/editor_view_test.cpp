@@ -1,5 +1,6 @@
 // View changes on the real editor: each message that lays out the whole text again is sent
-// only when what it sets changes, so that a toggle on a large document costs one layout.
+// only when what it sets changes, so that a toggle on a large document costs one layout; on a
+// large text with nothing to undo, a view change loads the text into a new control instead.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -7,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "codec.h"
 #include "commands.h"
+#include "document.h"
+#include "editor.h"
 #include "layout.h"
 #include "main_window_fixture.h"
 #include "main_window_state.h"
@@ -101,6 +107,146 @@ TEST_F(EditorViewTest, AResizeToTheSameSizeKeepsTheTextRectangle) {
   SendMessageW(state().editor, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
   const RECT wanted = editor_text_rect(client.right, client.bottom, window_dpi(state().editor));
   EXPECT_TRUE(EqualRect(&text, &wanted)) << "a new width keeps the margins: " << text.right << " " << wanted.right;
+}
+
+
+std::u16string large_text() {
+  std::u16string text;
+  for (int line = 0; text.size() <= kRenewEditorAbove; ++line) {
+    text += u"line " + std::u16string(1, static_cast<char16_t>(u'a' + line % 26)) + u" of a large document \u00E9t\u00E9 \u2192 0123.\r";
+  }
+  return text;
+}
+
+struct ShownPlace {
+  CHARRANGE selection;
+  LRESULT top;  // where the first row shown starts
+};
+
+ShownPlace shown_place(HWND editor) {
+  ShownPlace place = {};
+  SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&place.selection));
+  place.top = SendMessageW(editor, EM_LINEINDEX, SendMessageW(editor, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  return place;
+}
+
+// Each view change on a large, unedited text: a new control at the new setting, holding the
+// same text, showing the same place, and the document still as it was.
+TEST_F(EditorViewTest, AViewChangeOnALargeUneditedTextLoadsItIntoANewControl) {
+  const std::u16string text = large_text();
+  load_document(state(), text, std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  testing::pump(state(), 60);
+  SendMessageW(state().editor, EM_LINESCROLL, 0, 400);
+  const LRESULT line_start = SendMessageW(state().editor, EM_LINEINDEX, 410, 0);
+  CHARRANGE selection = {static_cast<LONG>(line_start + 5), static_cast<LONG>(line_start + 12)};
+  SendMessageW(state().editor, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  testing::pump(state(), 60);
+  const ShownPlace before = shown_place(state().editor);
+  ASSERT_GT(before.top, 0);
+  // What the control dropped from the file must still be asked about at the next save.
+  state().load_lost_units = 3;
+  const auto zoom_of = [this] {
+    int numerator = 0, denominator = 0;
+    SendMessageW(state().editor, EM_GETZOOM, reinterpret_cast<WPARAM>(&numerator), reinterpret_cast<LPARAM>(&denominator));
+    return numerator;
+  };
+  const auto font_height = [this] {
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    SendMessageW(state().editor, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    return format.yHeight;
+  };
+  const auto editor_width = [this] {
+    RECT rect;
+    GetWindowRect(state().editor, &rect);
+    return rect.right - rect.left;
+  };
+  const int zoom = zoom_of();
+  const LONG height = font_height();
+  const LONG width = editor_width();
+
+  const auto expect_renewed = [&](const char* change, auto&& apply) {
+    SCOPED_TRACE(change);
+    const HWND old_editor = state().editor;
+    apply();
+    testing::pump(state(), 60);
+    EXPECT_NE(state().editor, old_editor);
+    EXPECT_FALSE(IsWindow(old_editor));
+    EXPECT_EQ(editor_text_length(state().editor), text.size());
+    EXPECT_EQ(editor_text_range(state().editor, line_start, line_start + 30), text.substr(line_start, 30));
+    const ShownPlace after = shown_place(state().editor);
+    EXPECT_EQ(after.selection.cpMin, before.selection.cpMin);
+    EXPECT_EQ(after.selection.cpMax, before.selection.cpMax);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_FALSE(state().modified);
+    EXPECT_EQ(state().load_lost_units, 3u);
+    EXPECT_FALSE(SendMessageW(state().editor, EM_CANUNDO, 0, 0));
+  };
+  const bool wrapped = state().settings.read().word_wrap;
+  expect_renewed("word wrap", [&] { dispatch_command(state(), kCommandWordWrap); });
+  EXPECT_EQ(state().settings.read().word_wrap, !wrapped);
+  EXPECT_EQ(state().applied_word_wrap, !wrapped);
+  expect_renewed("line numbers", [&] { dispatch_command(state(), kCommandLineNumbers); });
+  EXPECT_TRUE(IsWindowVisible(state().gutter));
+  EXPECT_LT(editor_width(), width) << "the gutter took its room";
+  expect_renewed("zoom", [&] { dispatch_command(state(), kCommandZoomIn); });
+  EXPECT_GT(zoom_of(), zoom);
+  expect_renewed("font", [&] {
+    state().settings.use()->font_size_points = 14;
+    apply_view_settings(state());
+  });
+  EXPECT_EQ(font_height(), 280);
+  EXPECT_NE(font_height(), height);
+
+  // A view change that lays nothing out again keeps the control.
+  const HWND editor = state().editor;
+  apply_view_settings(state());
+  EXPECT_EQ(state().editor, editor);
+}
+
+// Edits the control could undo are worth more than a quick layout: the control stays.
+TEST_F(EditorViewTest, AViewChangeOverEditsKeepsTheControlAndItsUndo) {
+  load_document(state(), large_text(), std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  testing::pump(state(), 60);
+  SendMessageW(state().editor, WM_CHAR, u'x', 1);
+  const HWND editor = state().editor;
+  dispatch_command(state(), kCommandWordWrap);
+  testing::pump(state(), 60);
+  EXPECT_EQ(state().editor, editor);
+  ASSERT_TRUE(SendMessageW(state().editor, EM_CANUNDO, 0, 0));
+  SendMessageW(state().editor, EM_UNDO, 0, 0);
+  EXPECT_EQ(editor_text_range(state().editor, 0, 6), std::u16string(u"line a"));
+}
+
+// With line numbers on, the gutter widens for a large text before it loads, not after: after
+// would give the editor a new width and lay the whole text out a second time.
+struct AfterLoad {
+  bool loaded = false;
+  int resizes = 0;
+};
+
+LRESULT CALLBACK count_resizes_after_load(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                             DWORD_PTR data) {
+  AfterLoad& seen = *reinterpret_cast<AfterLoad*>(data);
+  if ((message == EM_SETRECT || message == WM_SIZE) && seen.loaded) ++seen.resizes;
+  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  if (message == EM_SETTEXTEX) seen.loaded = true;
+  return result;
+}
+
+TEST_F(EditorViewTest, ALargeLoadWithLineNumbersGetsItsGutterFirst) {
+  dispatch_command(state(), kCommandLineNumbers);
+  take();
+  AfterLoad seen;
+  SetWindowSubclass(state().editor, count_resizes_after_load, 78, reinterpret_cast<DWORD_PTR>(&seen));
+  load_document(state(), large_text(), std::nullopt, Encoding::Utf8, LineEnding::Windows);
+  testing::pump(state(), 100);
+  RemoveWindowSubclass(state().editor, count_resizes_after_load, 78);
+  ASSERT_TRUE(seen.loaded);
+  EXPECT_EQ(seen.resizes, 0);
+  RECT gutter;
+  GetClientRect(state().gutter, &gutter);
+  EXPECT_GE(gutter.right, static_cast<LONG>(4 * state().digit_width)) << "room for four digits";
 }
 
 }  // namespace
