@@ -453,9 +453,15 @@ long long editor_zoom_numerator(MainWindowState& state) {
 
 bool relayout_in_new_editor(MainWindowState& state) {
   if (editor_text_length(state.editor) <= kRenewEditorAbove) return false;
-  if (SendMessageW(state.editor, EM_CANUNDO, 0, 0) != 0 || SendMessageW(state.editor, EM_CANREDO, 0, 0) != 0) {
+  // The control's own history would be lost (its class procedure answers for it alone); a
+  // Replace All kept beside it still applies to the same text in the new control.
+  const auto control = reinterpret_cast<WNDPROC>(GetClassLongPtrW(state.editor, GCLP_WNDPROC));
+  if (CallWindowProcW(control, state.editor, EM_CANUNDO, 0, 0) != 0 ||
+      CallWindowProcW(control, state.editor, EM_CANREDO, 0, 0) != 0) {
     return false;
   }
+  std::optional<WholeTextStep> undo = std::move(state.whole_text_undo);
+  std::optional<WholeTextStep> redo = std::move(state.whole_text_redo);
   const EditorSelectionRange selection = editor_selection(state.editor);
   const LRESULT top_row = SendMessageW(state.editor, EM_GETFIRSTVISIBLELINE, 0, 0);
   const LRESULT top = SendMessageW(state.editor, EM_LINEINDEX, static_cast<WPARAM>(std::max<LRESULT>(top_row, 0)), 0);
@@ -464,6 +470,8 @@ bool relayout_in_new_editor(MainWindowState& state) {
   std::u16string text = *editor_text(state);
   replace_all_text(state, std::move(text));
   state.load_lost_units = lost_units;
+  state.whole_text_undo = std::move(undo);
+  state.whole_text_redo = std::move(redo);
   set_editor_selection(state.editor, selection.start, selection.end);
   if (top > 0) {
     const LRESULT row = SendMessageW(state.editor, EM_EXLINEFROMCHAR, 0, top);

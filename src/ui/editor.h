@@ -70,8 +70,9 @@ long long editor_zoom_numerator(MainWindowState& state);
 // width) can leave the process heap so fragmented that every later layout walks tens of
 // thousands of free blocks per allocation: minutes for a few MiB. A new control loaded at the
 // new settings lays the text out once, in the heap the old control freed whole. That loses the
-// control's undo history, so it is done only when there is none: then the text is reloaded,
-// with its selection and first shown line, and the answer is true. Otherwise nothing is done.
+// control's own undo history, so it is done only when there is none: then the text is
+// reloaded, with its selection, its first shown line and a Replace All kept beside the
+// control, and the answer is true. Otherwise nothing is done.
 bool relayout_in_new_editor(MainWindowState& state);
 
 }  // namespace wrenfold::ui

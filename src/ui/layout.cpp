@@ -60,7 +60,7 @@ void set_editor_margins(HWND editor) {
 
 namespace {
 
-ChildRects planned_layout(MainWindowState& state, std::optional<std::uint64_t> line_count) {
+LayoutInput layout_input(MainWindowState& state, std::optional<std::uint64_t> line_count) {
   RECT client;
   GetClientRect(state.main_window, &client);
   LayoutInput input;
@@ -74,15 +74,14 @@ ChildRects planned_layout(MainWindowState& state, std::optional<std::uint64_t> l
   }
   input.line_count = !input.line_numbers ? 1 : line_count ? *line_count : editor_line_count(state);
   input.digit_width = state.digit_width;
-  if (input.line_numbers) state.last_line_count = static_cast<unsigned>(input.line_count);
-  return compute_layout(input);
+  return input;
 }
 
 }  // namespace
 
 bool editor_size_changes(MainWindowState& state) {
   if (state.main_window == nullptr || state.editor == nullptr) return false;
-  const RECT planned = planned_layout(state, std::nullopt).editor;
+  const RECT planned = compute_layout(layout_input(state, std::nullopt)).editor;
   RECT frame;
   GetWindowRect(state.editor, &frame);
   return frame.right - frame.left != planned.right - planned.left || frame.bottom - frame.top != planned.bottom - planned.top;
@@ -92,7 +91,9 @@ void layout_main_window(MainWindowState& state) { layout_main_window_for_lines(s
 
 void layout_main_window_for_lines(MainWindowState& state, std::optional<std::uint64_t> line_count) {
   if (state.main_window == nullptr) return;
-  const ChildRects rects = planned_layout(state, line_count);
+  const LayoutInput input = layout_input(state, line_count);
+  if (input.line_numbers) state.last_line_count = static_cast<unsigned>(input.line_count);
+  const ChildRects rects = compute_layout(input);
   const auto place = [](HWND window, const RECT& r) {
     if (window != nullptr) MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   };

@@ -343,6 +343,29 @@ TEST_F(FindWindowTest, ReplaceAllOverALargeTextUndoesAndRedoesAsOneStep) {
   EXPECT_FALSE(undo_possible());
 }
 
+// A view change lays a large text out in a new control when the control has nothing of its
+// own to undo: the Replace All kept beside it must still go back and come again.
+TEST_F(FindWindowTest, AViewChangeAfterALargeReplaceAllKeepsItsStep) {
+  state().replace_in_new_editor_above = 1u << 14;
+  std::u16string original;
+  for (int i = 0; i < 4000; ++i) original += std::u16string(u"a line that is here") + (i % 25 == 0 ? u" the" : u"") + u"\r";
+  load(original);
+  command(kCommandReplace);
+  set_item_text(kFindWhatBox, u"the");
+  set_item_text(kReplaceWithBox, u"that");
+  click(kReplaceAllButton);
+  const std::u16string replaced = text();
+  ASSERT_NE(replaced, original);
+  const HWND editor = state().editor;
+  dispatch_command(state(), kCommandWordWrap);
+  EXPECT_NE(state().editor, editor) << "laid out in a new control";
+  EXPECT_EQ(text(), replaced);
+  key(state().editor, 'Z', true);
+  EXPECT_EQ(text(), original);
+  key(state().editor, 'Y', true);
+  EXPECT_EQ(text(), replaced);
+}
+
 TEST_F(FindWindowTest, RegularExpressionsErrorsAndMatchesNewline) {
   load(u"ab\rcd");
   command(kCommandReplace);
