@@ -18,6 +18,7 @@
 #include "main_window_fixture.h"
 #include "main_window_state.h"
 #include "pump.h"
+#include "win32_test_helpers.h"
 
 namespace wrenfold::ui {
 namespace {
@@ -220,30 +221,16 @@ TEST_F(EditorViewTest, AViewChangeOverEditsKeepsTheControlAndItsUndo) {
 
 // With line numbers on, the gutter widens for a large text before it loads, not after: after
 // would give the editor a new width and lay the whole text out a second time.
-struct AfterLoad {
-  bool loaded = false;
-  int resizes = 0;
-};
-
-LRESULT CALLBACK count_resizes_after_load(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                             DWORD_PTR data) {
-  AfterLoad& seen = *reinterpret_cast<AfterLoad*>(data);
-  if ((message == EM_SETRECT || message == WM_SIZE) && seen.loaded) ++seen.resizes;
-  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
-  if (message == EM_SETTEXTEX) seen.loaded = true;
-  return result;
-}
-
 TEST_F(EditorViewTest, ALargeLoadWithLineNumbersGetsItsGutterFirst) {
   dispatch_command(state(), kCommandLineNumbers);
   take();
-  AfterLoad seen;
-  SetWindowSubclass(state().editor, count_resizes_after_load, 78, reinterpret_cast<DWORD_PTR>(&seen));
+  testing::LoadResizes seen;
+  SetWindowSubclass(state().editor, testing::count_resizes_around_load, 78, reinterpret_cast<DWORD_PTR>(&seen));
   load_document(state(), large_text(), std::nullopt, Encoding::Utf8, LineEnding::Windows);
   testing::pump(state(), 100);
-  RemoveWindowSubclass(state().editor, count_resizes_after_load, 78);
+  RemoveWindowSubclass(state().editor, testing::count_resizes_around_load, 78);
   ASSERT_TRUE(seen.loaded);
-  EXPECT_EQ(seen.resizes, 0);
+  EXPECT_EQ(seen.after_loading, 0);
   RECT gutter;
   GetClientRect(state().gutter, &gutter);
   EXPECT_GE(gutter.right, static_cast<LONG>(4 * state().digit_width)) << "room for four digits";

@@ -834,34 +834,18 @@ TEST_F(ShellTest, AnOpenedDocumentHasItsGutterAtOnceAndNoRefreshLeft) {
 // A large load is laid out once: a text too long for the window gets its vertical scroll bar
 // before the load, so the control never has to lay the whole text out again for a narrower
 // window. Loads leave no undo step, and the control's own undo still works after one.
-struct LoadSizes {
-  bool loading = false;
-  int resized_while_loading = 0;
-};
-
-LRESULT CALLBACK count_resizes_in_load(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                       DWORD_PTR data) {
-  auto& sizes = *reinterpret_cast<LoadSizes*>(data);
-  if (message == WM_SIZE && sizes.loading) ++sizes.resized_while_loading;
-  if (message != EM_SETTEXTEX) return DefSubclassProc(window, message, wparam, lparam);
-  sizes.loading = true;
-  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
-  sizes.loading = false;
-  return result;
-}
-
 TEST_F(ShellTest, ALargeLoadIsLaidOutOnceAndLeavesTheControlItsUndo) {
   MainWindowState& state = start();
   pump(state, 50);
   const auto bar_shown = [&state](LONG bar) { return (GetWindowLongPtrW(state.editor, GWL_STYLE) & bar) != 0; };
   ASSERT_FALSE(bar_shown(WS_VSCROLL));
-  LoadSizes sizes;
-  SetWindowSubclass(state.editor, count_resizes_in_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
+  testing::LoadResizes sizes;
+  SetWindowSubclass(state.editor, testing::count_resizes_around_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
   std::u16string large;
   while (large.size() <= kRenewEditorAbove) large += u"a line of a large document, sixty characters long or so.\r";
   load(state, large);
-  RemoveWindowSubclass(state.editor, count_resizes_in_load, 80);
-  EXPECT_EQ(sizes.resized_while_loading, 0) << "each resize lays the whole text out again";
+  RemoveWindowSubclass(state.editor, testing::count_resizes_around_load, 80);
+  EXPECT_EQ(sizes.while_loading, 0) << "each resize lays the whole text out again";
   EXPECT_TRUE(bar_shown(WS_VSCROLL));
   SCROLLINFO bar = {};
   bar.cbSize = sizeof(bar);
@@ -891,10 +875,10 @@ TEST_F(ShellTest, ALargeLoadIsLaidOutOnceAndLeavesTheControlItsUndo) {
   std::u16string wide;
   while (wide.size() <= kRenewEditorAbove) wide += wide_line + u"\r";
   sizes = {};
-  SetWindowSubclass(state.editor, count_resizes_in_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
+  SetWindowSubclass(state.editor, testing::count_resizes_around_load, 80, reinterpret_cast<DWORD_PTR>(&sizes));
   load(state, wide);
-  RemoveWindowSubclass(state.editor, count_resizes_in_load, 80);
-  EXPECT_EQ(sizes.resized_while_loading, 0);
+  RemoveWindowSubclass(state.editor, testing::count_resizes_around_load, 80);
+  EXPECT_EQ(sizes.while_loading, 0);
   EXPECT_TRUE(bar_shown(WS_HSCROLL));
   EXPECT_TRUE(bar_shown(WS_VSCROLL));
   GetScrollInfo(state.editor, SB_HORZ, &bar);

@@ -2,6 +2,8 @@
 // Small Win32 conveniences the UI tests share.
 
 #include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
 
 #include <string>
 
@@ -35,6 +37,28 @@ inline COLORREF menu_background_color(HMENU menu) {
   LOGBRUSH brush = {};
   GetObjectW(info.hbrBack, sizeof brush, &brush);
   return brush.lbColor;
+}
+
+// The editor's resizes while it loads a text with EM_SETTEXTEX and after: each one lays the
+// whole text out again. Installed with SetWindowSubclass, the record as its data.
+struct LoadResizes {
+  bool loading = false;
+  bool loaded = false;
+  int while_loading = 0;
+  int after_loading = 0;
+};
+
+inline LRESULT CALLBACK count_resizes_around_load(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                                  DWORD_PTR data) {
+  LoadResizes& resizes = *reinterpret_cast<LoadResizes*>(data);
+  if (message == WM_SIZE && resizes.loading) ++resizes.while_loading;
+  if (message == WM_SIZE && resizes.loaded) ++resizes.after_loading;
+  if (message != EM_SETTEXTEX) return DefSubclassProc(window, message, wparam, lparam);
+  resizes.loading = true;
+  const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+  resizes.loading = false;
+  resizes.loaded = true;
+  return result;
 }
 
 }  // namespace wrenfold::ui::testing
