@@ -65,12 +65,6 @@ void run_line_edit(MainWindowState& state, LineEdit edit) {
   }
 }
 
-void change_zoom(MainWindowState& state, double zoom) {
-  state.zoom = zoom;
-  if (state.applied_zoom_numerator != editor_zoom_numerator(state) && relayout_in_new_editor(state)) return;
-  zoom_step(state);
-}
-
 // Flips one view flag here and in the file, leaving whatever else other windows saved.
 void toggle_view_setting(MainWindowState& state, bool AppSettings::*flag) {
   const bool value = !(state.settings.read().*flag);
@@ -210,9 +204,9 @@ void dispatch_command(MainWindowState& state, unsigned command) {
     case kCommandDuplicate: run_line_edit(state, duplicate_lines); break;
     case kCommandMoveLineUp: run_line_edit(state, move_lines_up); break;
     case kCommandMoveLineDown: run_line_edit(state, move_lines_down); break;
-    case kCommandZoomIn: change_zoom(state, zoom_in(state.zoom)); break;
-    case kCommandZoomOut: change_zoom(state, zoom_out(state.zoom)); break;
-    case kCommandRestoreZoom: change_zoom(state, 1.0); break;
+    case kCommandZoomIn: set_zoom(state, zoom_in(state.zoom)); break;
+    case kCommandZoomOut: set_zoom(state, zoom_out(state.zoom)); break;
+    case kCommandRestoreZoom: set_zoom(state, 1.0); break;
     case kCommandStatusBar: toggle_view_setting(state, &AppSettings::status_bar); break;
     case kCommandWordWrap: toggle_view_setting(state, &AppSettings::word_wrap); break;
     case kCommandLineNumbers: toggle_view_setting(state, &AppSettings::line_numbers); break;

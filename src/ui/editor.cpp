@@ -94,8 +94,7 @@ void show_context_menu(MainWindowState& state, LPARAM where) {
 
 void zoom_by_wheel(MainWindowState& state, int delta) {
   if (delta == 0) return;
-  state.zoom = delta > 0 ? zoom_in(state.zoom) : zoom_out(state.zoom);
-  zoom_step(state);
+  set_zoom(state, delta > 0 ? zoom_in(state.zoom) : zoom_out(state.zoom));
 }
 
 LRESULT CALLBACK editor_subclass(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR);
@@ -479,6 +478,12 @@ bool relayout_in_new_editor(MainWindowState& state) {
     SendMessageW(state.editor, EM_LINESCROLL, 0, row - shown);
   }
   return true;
+}
+
+void set_zoom(MainWindowState& state, double zoom) {
+  state.zoom = zoom;
+  if (state.applied_zoom_numerator != editor_zoom_numerator(state) && relayout_in_new_editor(state)) return;
+  zoom_step(state);
 }
 
 void zoom_step(MainWindowState& state) {

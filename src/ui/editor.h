@@ -63,6 +63,9 @@ std::uint64_t editor_line_count(MainWindowState& state);
 // Applies the zoom factor, the default tab stop and the gutter font, then lays out.
 void zoom_step(MainWindowState& state);
 
+// A new zoom factor: applied by zoom_step, or on a large text by relayout_in_new_editor.
+void set_zoom(MainWindowState& state, double zoom);
+
 // What EM_SETZOOM is given for the state's zoom at the window's DPI, over 1000.
 long long editor_zoom_numerator(MainWindowState& state);
 

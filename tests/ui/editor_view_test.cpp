@@ -192,6 +192,12 @@ TEST_F(EditorViewTest, AViewChangeOnALargeUneditedTextLoadsItIntoANewControl) {
   EXPECT_LT(editor_width(), width) << "the gutter took its room";
   expect_renewed("zoom", [&] { dispatch_command(state(), kCommandZoomIn); });
   EXPECT_GT(zoom_of(), zoom);
+  // In the control's own message: the old control outlives it, then goes.
+  const int zoomed = zoom_of();
+  expect_renewed("zoom by the wheel", [&] {
+    SendMessageW(state().editor, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, WHEEL_DELTA), MAKELPARAM(300, 300));
+  });
+  EXPECT_GT(zoom_of(), zoomed);
   expect_renewed("font", [&] {
     state().settings.use()->font_size_points = 14;
     apply_view_settings(state());
