@@ -251,8 +251,8 @@ std::filesystem::path temporary(const char* name) {
 
 // ---- the program ----
 
-// With `open_only`, the case ends after the open: loads vary from process to process, and the
-// open is the one step repeated in fresh processes at every size.
+// With `open_only`, the case ends after the open: loads vary from process to process, so at
+// 10 MiB and more the open alone is repeated in fresh processes.
 void run_program(std::size_t bytes, bool open_only, std::map<std::string, double>& out) {
   std::error_code ignored;
   using namespace wrenfold;
@@ -371,8 +371,10 @@ void run_program(std::size_t bytes, bool open_only, std::map<std::string, double
     note(out, "replace_all", seconds_since(start) + pump_busy(&state));
   }
 
-  // Laid out again once more in place: the control now has edits to undo, which a new
-  // control would lose (last, since Wine's heap can make it take minutes).
+  // Laid out again once more in place: a typed character gives the control an edit to undo,
+  // which a new control would lose (a Replace All into a new control leaves it none). Last,
+  // since Wine's heap can make it take minutes.
+  type_at_start(state.editor, &state);
   timed_command("word_wrap_off_edited", ui::kCommandWordWrap);
   close();
 }
